@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+// The seven-parameter similarity (Helmert) transformation in its small-angle form
+// and its estimation by Gauss-Newton least squares.
+//
+// Model, in the coordinate-frame rotation convention (the position-vector
+// convention differs only by the sign of the three angles), with k = 1 + m:
+//   X = tx + k*((x + ez*y) - ey*z)
+//   Y = ty + k*((-(ez*x) + y) + ex*z)
+//   Z = tz + k*((ey*x - ex*y) + z)
+// Angles in radians, m a unitless scale difference, translations in the unit of
+// the coordinates. The model is applied to centred coordinates: subtract the source
+// centroid before, add the target centroid after.
+// Pure numerics: nothing here prints or touches files. Failures throw NumericError.
+#pragma once
+
+#include <Eigen/Dense>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace helmert7 {
+
+/// tx, ty, tz, ex, ey, ez, m in this order.
+using ParameterVector = Eigen::Matrix<double, 7, 1>;
+/// n points, one per row, columns X, Y, Z.
+using PointMatrix = Eigen::Matrix<double, Eigen::Dynamic, 3>;
+
+/// A numeric failure: rank-deficient normal matrix, non-finite values, bad shapes.
+class NumericError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct AdjustmentResult {
+  bool converged = false;           ///< met the tolerance with iterations left
+  ParameterVector params;           ///< parameters after the last update
+  Eigen::Matrix<double, 7, 7> normal_inverse;  ///< inverse normal matrix of the last iteration
+  Eigen::VectorXd misclosure;       ///< misclosure vector of the last iteration
+  double sigma0 = 0;                ///< unit-weight standard error, sqrt(Q'Q / (3n - 7))
+  ParameterVector sigmax;           ///< standard errors of the parameters
+};
+
+/// Iteration budget and convergence tolerance on the sum of |correction|.
+constexpr int kIterationBudget = 500;
+constexpr double kConvergenceTolerance = 1e-10;
+/// Smallest reciprocal condition number accepted for the column-equilibrated
+/// normal matrix; below it the points are treated as collinear or coincident.
+constexpr double kMinReciprocalCondition = 1e-12;
+
+/// Maps one (centred) source point into the target system; returns a 1-by-3 row.
+Eigen::RowVector3d transform_point(const double& x, const double& y, const double& z,
+                                   const ParameterVector& params);
+
+/// The 3-by-7 derivative of transform_point with respect to the parameters.
+Eigen::Matrix<double, 3, 7> design_block(const double& x, const double& y, const double& z,
+                                         const ParameterVector& params);
+
+/// The (3n)-by-7 design matrix: rows 3i..3i+2 are the X, Y, Z rows of point i.
+Eigen::MatrixXd design_matrix(const PointMatrix& points, const ParameterVector& params);
+
+/// Target minus model, point by point with X, Y, Z interleaved: (3n)-by-1.
+/// Throws NumericError when `target` has fewer rows than `source`.
+Eigen::VectorXd misclosure_vector(const PointMatrix& source, const PointMatrix& target,
+                                  const ParameterVector& params);
+
+/// Estimates the parameters from centred common points (row i of source and of
+/// target are the same point). Calls `on_iteration` with the parameters after each
+/// update. Returns converged = false when the budget runs out. Throws NumericError
+/// for fewer than three points, differing point counts, non-finite coordinates, a
+/// rank-deficient normal matrix, or a non-finite correction or precision.
+AdjustmentResult estimate_parameters(
+    const PointMatrix& source, const PointMatrix& target,
+    const std::function<void(const ParameterVector&)>& on_iteration = {});
+
+}  // namespace helmert7

@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: MIT
+// Number texts and the output file: coordinate texts ("1.5, 2, 3e2,...") become
+// lists of doubles, doubles become "%f" texts joined by commas, and a finished
+// text is written to a file. Parsing throws std::invalid_argument or
+// std::out_of_range; nothing here prints.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace helmert7 {
+
+/// The numbers of one coordinate text in text order; read three at a time as x, y, z.
+using CoordinateList = std::vector<double>;
+
+/// Parses a coordinate text: blanks (0x20) are deleted everywhere, the comma is the
+/// only separator, one trailing comma is allowed, and each piece is converted by
+/// the rules of std::stod in the C locale (leading white space skipped, trailing
+/// garbage ignored). An empty or all-blank text gives an empty list.
+/// Throws std::invalid_argument ("invalid stod argument: ...") for a piece that does
+/// not start with a number and std::out_of_range ("stod argument out of range: ...")
+/// for one outside the range of double; the message goes on to name the 1-based
+/// value number and the offending piece.
+CoordinateList read_numbers(std::string text);
+
+/// The same values as read_numbers, as a heap block. Stores the number of values in
+/// `count` and returns the block; for an empty list returns nullptr and leaves
+/// `count` untouched. Throws what read_numbers throws, touching nothing.
+std::unique_ptr<double[]> read_numbers_counted(std::string text, std::size_t& count);
+
+/// The number text form of a value: what C's "%f" writes (six decimals, no exponent).
+std::string format_number(double value);
+
+/// The number text forms of all values, separated by "," with none at either end.
+std::string join_numbers(const std::vector<double>& values);
+
+/// Writes `text` to `path` in text mode, replacing what the file held. Returns true
+/// only when the file was opened, written completely and closed; otherwise returns
+/// false and puts the system's reason (e.g. "No such file or directory") in `reason`.
+bool write_text_file(const std::string& path, const std::string& text, std::string& reason);
+
+}  // namespace helmert7
