@@ -1,0 +1,8 @@
+// SPDX-License-Identifier: MIT
+#include "driver/driver.h"
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+  return helmert7::run(std::vector<std::string>(argv, argv + argc), std::cout, std::cerr);
+}
