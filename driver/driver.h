@@ -37,3 +37,29 @@ OptionMap build_option_map(const std::vector<std::string>& words, std::ostream& 
 void print_matrix(std::ostream& out, const std::string& name, const Eigen::MatrixXd& matrix);
 
 }  // namespace helmert7
+
+#include "model/model.h"
+#include "numtext/numtext.h"
+
+namespace helmert7 {
+
+/// Maps the whole (x, y, z) triples of `points` from the source into the target
+/// system: subtract ave_src, transform_point, add ave_tar. A tail of one or two
+/// values is no point and is ignored. Throws NumericError for a non-finite result.
+std::vector<double> map_points(const CoordinateList& points, const Eigen::RowVector3d& ave_src,
+                               const Eigen::RowVector3d& ave_tar, const ParameterVector& params);
+
+/// The parameter report: "args=", "avesrc=", "avetar=" lines of clamped "%f" values
+/// (|v| <= 1e-6 written as 0.000000) and, when both lists have the same length, the
+/// "residual=" line of mapped source minus target points.
+std::string parameter_report_text(const ParameterVector& params,
+                                  const Eigen::RowVector3d& ave_src,
+                                  const Eigen::RowVector3d& ave_tar,
+                                  const CoordinateList& source, const CoordinateList& target);
+
+/// The prediction report: the three input texts as given, then "output=" + joined.
+std::string prediction_report_text(const std::string& source_text,
+                                   const std::string& target_text,
+                                   const std::string& test_text, const std::string& joined);
+
+}  // namespace helmert7

@@ -1,1 +1,223 @@
 // SPDX-License-Identifier: MIT
+// The run: inputs, gate, points and centroids, adjustment, report, exit status.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "config/config.h"
+#include "driver/driver.h"
+
+namespace helmert7 {
+namespace {
+
+// Console labels, as GBK bytes whatever the console's code page.
+const char kLabelParameters[] = "\xC6\xDF\xB2\xCE\xCA\xFD\xCA\xE4\xB3\xF6\x3A\x20";
+const char kLabelPrediction[] = "\xC4\xA3\xD0\xCD\xD4\xA4\xB2\xE2\xBD\xE1\xB9\xFB\x3A\x20";
+const char kLabelSigma0[] = "\xB5\xA5\xCE\xBB\xC8\xA8\xD6\xD0\xCE\xF3\xB2\xEE\x3A\x20";
+const char kLabelSigmax[] = "\xB2\xCE\xCA\xFD\xD6\xD0\xCE\xF3\xB2\xEE\x3A";
+const char kLabelElapsed[] = "\xCF\xFB\xBA\xC4\xCA\xB1\xBC\xE4\x3A\x20";
+
+// One coordinate text, what it holds and where it came from, for messages.
+struct CoordinateText {
+  std::string text;
+  const char* role;
+  std::string origin;
+};
+
+std::string parse_failure(const CoordinateText& input, const std::exception& e) {
+  return std::string("cannot read the ") + input.role + " points (" + input.origin +
+         "): " + e.what();
+}
+
+int fail(std::ostream& err, const std::string& message) {
+  err << "helmert7: " << message << std::endl;
+  return kExitFailure;
+}
+
+std::string in_quotes(const std::string& text) { return "'" + text + "'"; }
+
+// "%g", as the default number format of an output stream writes a double.
+std::string general_number(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%g", value);
+  return buffer;
+}
+
+std::string option_value(const OptionMap& options, const char* name) {
+  const auto found = options.find(name);
+  return found == options.end() ? std::string() : found->second;
+}
+
+bool path_exists(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::exists(path, ignored);
+}
+
+// Lets the non-empty "src", "des" and "test" values of the configuration file's
+// empty section replace the command-line texts. Returns a failure message, or empty.
+std::string apply_configuration(const std::string& named, const std::string& exe_dir,
+                                CoordinateText& source, CoordinateText& target,
+                                CoordinateText& test) {
+  if (named.empty()) return "--inputfile needs the name of a configuration file after it";
+  std::string path = named;
+  if (!path_exists(path)) {
+    path = exe_dir + named;
+    if (!path_exists(path)) {
+      return "configuration file " + in_quotes(named) + " not found (tried " + in_quotes(named) +
+             " and " + in_quotes(path) + ")";
+    }
+  }
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    return "configuration file " + in_quotes(path) + " is a directory, not a file";
+  }
+  if (!std::ifstream(path)) return "cannot read configuration file " + in_quotes(path);
+
+  std::vector<char> buffer(kConfigValueCapacity);
+  for (CoordinateText* input : {&source, &target, &test}) {
+    const char* key = input == &source ? "src" : input == &target ? "des" : "test";
+    std::fill(buffer.begin(), buffer.end(), '\0');
+    config_get_string(path.c_str(), "", key, buffer.data(), buffer.size(), "");
+    if (buffer[0] != '\0') {
+      input->text = buffer.data();
+      input->origin = key + std::string(" in ") + in_quotes(path);
+    }
+  }
+  return {};
+}
+
+PointMatrix point_matrix(const double* values, std::size_t count) {
+  const Eigen::Index n = static_cast<Eigen::Index>(count / 3);
+  PointMatrix points(n, 3);
+  for (Eigen::Index i = 0; i < n; ++i) {
+    points.row(i) << values[3 * i], values[3 * i + 1], values[3 * i + 2];
+  }
+  return points;
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  const std::string exe_dir = args.empty() ? std::string() : exe_dir_of(args[0]);
+  const OptionMap options =
+      build_option_map(args.empty() ? args : std::vector<std::string>(args.begin() + 1, args.end()),
+                       out);
+  out.flush();
+
+  const std::string output_path =
+      options.count("--outfile") ? options.at("--outfile") : exe_dir + "out.txt";
+  CoordinateText source{option_value(options, "--inputsrc"), "source", "--inputsrc"};
+  CoordinateText target{option_value(options, "--inputdes"), "target", "--inputdes"};
+  CoordinateText test{option_value(options, "--inputtest"), "test", "--inputtest"};
+  if (options.count("--inputfile")) {
+    const std::string problem =
+        apply_configuration(options.at("--inputfile"), exe_dir, source, target, test);
+    if (!problem.empty()) return fail(err, problem);
+  }
+
+  if (source.text.empty()) {
+    return fail(err, "no source points: give them as --inputsrc \"x1,y1,z1,x2,y2,z2,...\" "
+                     "or as src=... in the file named by --inputfile");
+  }
+  if (target.text.empty()) {
+    return fail(err, "no target points: give them as --inputdes \"x1,y1,z1,x2,y2,z2,...\" "
+                     "or as des=... in the file named by --inputfile");
+  }
+
+  CoordinateList source_list, target_list, test_list;
+  std::unique_ptr<double[]> source_block, target_block;
+  std::size_t source_count = 0, target_count = 0;
+  const CoordinateText* parsing = &source;
+  try {
+    source_list = read_numbers(source.text);
+    parsing = &target;
+    target_list = read_numbers(target.text);
+    parsing = &source;
+    source_block = read_numbers_counted(source.text, source_count);
+    parsing = &target;
+    target_block = read_numbers_counted(target.text, target_count);
+    parsing = &test;
+    test_list = read_numbers(test.text);
+  } catch (const std::invalid_argument& e) {
+    return fail(err, parse_failure(*parsing, e));
+  } catch (const std::out_of_range& e) {
+    return fail(err, parse_failure(*parsing, e));
+  }
+
+  const std::size_t n_src = source_count / 3, n_tar = target_count / 3;
+  if (n_src != n_tar) {
+    return fail(err, "the source text gives " + std::to_string(n_src) +
+                         " points but the target text gives " + std::to_string(n_tar) +
+                         "; every source point needs its target point");
+  }
+  if (n_src < 3) {
+    return fail(err, std::to_string(n_src) + " common points are too few: the seven "
+                     "parameters need at least three points that are not collinear");
+  }
+
+  try {
+    PointMatrix source_points = point_matrix(source_block.get(), source_count);
+    source_block.reset();
+    out << "source_points: " << std::endl;
+    print_matrix(out, "source_points", source_points);
+    PointMatrix target_points = point_matrix(target_block.get(), target_count);
+    target_block.reset();
+    out << "target_points: " << std::endl;
+    print_matrix(out, "target_points", target_points);
+
+    const Eigen::RowVector3d ave_src = source_points.colwise().mean();
+    out << "ave_src: " << std::endl;
+    print_matrix(out, "ave_src", ave_src);
+    const Eigen::RowVector3d ave_tar = target_points.colwise().mean();
+    out << "ave_tar: " << std::endl;
+    print_matrix(out, "ave_tar", ave_tar);
+
+    source_points.rowwise() -= ave_src;
+    print_matrix(out, "source_points", source_points);
+    target_points.rowwise() -= ave_tar;
+    print_matrix(out, "target_points", target_points);
+
+    const auto started = std::chrono::steady_clock::now();
+    const AdjustmentResult result = estimate_parameters(
+        source_points, target_points,
+        [&out](const ParameterVector& params) { print_matrix(out, "Args", params); });
+    if (!result.converged) {
+      return fail(err, "the adjustment did not converge within " +
+                           std::to_string(kIterationBudget) + " iterations");
+    }
+    out << kLabelParameters << std::endl;
+    print_matrix(out, "Args", result.params);
+
+    // A file that cannot be written fails the run, after the console lines.
+    bool written = false;
+    std::string write_problem;
+    if (test_list.empty()) {
+      const std::string text =
+          parameter_report_text(result.params, ave_src, ave_tar, source_list, target_list);
+      written = write_text_file(output_path, text, write_problem);
+    } else {
+      const std::string joined =
+          join_numbers(map_points(test_list, ave_src, ave_tar, result.params));
+      out << kLabelPrediction << joined << std::endl;
+      written = write_text_file(
+          output_path, prediction_report_text(source.text, target.text, test.text, joined),
+          write_problem);
+      out << kLabelSigma0 << general_number(result.sigma0) << std::endl;
+      out << kLabelSigmax << std::endl;
+      print_matrix(out, "sigmax", result.sigmax);
+      const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+      out << kLabelElapsed << general_number(elapsed.count()) << " s" << std::endl;
+    }
+    if (!written) {
+      return fail(err, "cannot write the output file " + in_quotes(output_path) + ": " +
+                           write_problem);
+    }
+  } catch (const NumericError& e) {
+    return fail(err, e.what());
+  }
+  return kExitSuccess;
+}
+
+}  // namespace helmert7
