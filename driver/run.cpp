@@ -150,7 +150,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   if (n_src != n_tar) {
     return fail(err, "the source text gives " + std::to_string(n_src) +
                          " points but the target text gives " + std::to_string(n_tar) +
-                         "; every source point needs its target point");
+                         " points; every source point needs its target point");
   }
   if (n_src < 3) {
     return fail(err, std::to_string(n_src) + " common points are too few: the seven "

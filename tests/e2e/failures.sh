@@ -48,8 +48,8 @@ expect_refused '^helmert7: 0 common points are too few' --inputsrc "   " --input
 expect_refused 'collinear' --inputsrc "0,0,0, 1,1,1, 2,2,2, 3,3,3" --inputdes "0,0,0, 1,1,1, 2,2,2, 3,3,3"
 grep -q '^source_points: $' stdout || fail "the points were not printed before the refusal"
 expect_refused 'coincident' --inputsrc "5,5,5, 5,5,5, 5,5,5" --inputdes "1,2,3, 1,2,3, 1,2,3"
-expect_refused 'not finite|non-finite' --inputsrc "nan,0,0, 100,0,0, 0,100,0, 0,0,100" --inputdes "$GOOD_DES"
-expect_refused 'not finite|non-finite' --inputsrc "$GOOD_SRC" --inputdes "$GOOD_DES" --inputtest "inf,0,0"
+expect_refused 'source point 1 has a NaN or infinite coordinate' --inputsrc "nan,0,0, 100,0,0, 0,100,0, 0,0,100" --inputdes "$GOOD_DES"
+expect_refused 'point 1 maps to a non-finite coordinate' --inputsrc "$GOOD_SRC" --inputdes "$GOOD_DES" --inputtest "inf,0,0"
 
 # An output file that cannot be written fails after the console lines.
 run_tool --inputsrc "$GOOD_SRC" --inputdes "$GOOD_DES" --inputtest "1,2,3" --outfile missing/report.txt

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# The README's recipe for PROJ's cct, applied to the parameters and centroids that
+# the tool reports, maps the example's test points to the tool's predictions within
+# 1e-6 m: an independent check of the model, its convention and the mapping.
+source "$(dirname "$0")/lib.bash" "$@"
+
+command -v cct >/dev/null || { fail "cct (Debian proj-bin) is not installed"; finish; }
+
+EXAMPLES=$TESTS/../examples
+SRC=$(cat "$EXAMPLES/source.txt")
+DES=$(cat "$EXAMPLES/target.txt")
+TEST=$(cat "$EXAMPLES/test.txt")
+
+run_tool --inputsrc "$SRC" --inputdes "$DES" --outfile parameters.txt
+expect_status 0
+IFS=, read -r AX AY AZ < <(sed -n 's/^avesrc=//p' parameters.txt)
+IFS=, read -r BX BY BZ < <(sed -n 's/^avetar=//p' parameters.txt)
+# The final Args of the trace: the seven lines after the header and "[7 1 1 1]".
+read -r TX TY TZ EX EY EZ M < <(LC_ALL=C awk -v header=$'\xC6\xDF\xB2\xCE\xCA\xFD\xCA\xE4\xB3\xF6: ' \
+  '$0 == header { at = NR } at && NR >= at + 3 && NR <= at + 9 { printf "%s ", $1 } END { print "" }' stdout)
+[ -n "$M" ] || fail "final parameters not found in the trace"
+
+run_tool --inputsrc "$SRC" --inputdes "$DES" --inputtest "$TEST" --outfile prediction.txt
+expect_status 0
+sed -n 's/^output=//p' prediction.txt | tr ',' '\n' | paste -d' ' - - - >tool.txt
+
+ARCSEC=206264.80624709636
+rx=$(awk -v v="$EX" -v a=$ARCSEC 'BEGIN { printf "%.15g", v * a }')
+ry=$(awk -v v="$EY" -v a=$ARCSEC 'BEGIN { printf "%.15g", v * a }')
+rz=$(awk -v v="$EZ" -v a=$ARCSEC 'BEGIN { printf "%.15g", v * a }')
+ppm=$(awk -v v="$M" 'BEGIN { printf "%.15g", v * 1e6 }')
+negated() { awk -v v="$1" 'BEGIN { printf "%.6f", -v }'; }
+
+tr ',' '\n' <<<"$TEST" | paste -d' ' - - - |
+  cct -d 7 +proj=pipeline \
+    +step +proj=affine +xoff="$(negated "$AX")" +yoff="$(negated "$AY")" +zoff="$(negated "$AZ")" \
+    +step +proj=helmert +x="$TX" +y="$TY" +z="$TZ" +rx="$rx" +ry="$ry" +rz="$rz" +s="$ppm" \
+          +convention=coordinate_frame +approx \
+    +step +proj=affine +xoff="$BX" +yoff="$BY" +zoff="$BZ" >cct.txt ||
+  fail "cct failed"
+
+[ "$(wc -l <tool.txt)" -eq 3 ] || fail "expected 3 predicted points"
+worst=$(paste tool.txt cct.txt | awk '{
+  for (i = 1; i <= 3; i++) { d = $i - $(i + 3); if (d < 0) d = -d; if (d > w) w = d }
+  n++ } END { if (n != 3) print "missing"; else printf "%.3g", w }')
+awk -v w="$worst" 'BEGIN { exit !(w != "missing" && w + 0 <= 1e-6) }' ||
+  fail "tool and cct differ by $worst m"
+echo "largest difference from cct: $worst m"
+
+finish

@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "driver/driver.h"
+
+namespace helmert7 {
+namespace {
+
+OptionMap options_of(const std::vector<std::string>& words) {
+  std::ostringstream echo;
+  return build_option_map(words, echo);
+}
+
+TEST(ExeDir, KeepsEverythingUpToTheLastSeparator) {
+  EXPECT_EQ(exe_dir_of("/opt/tools/bin/helmert7"), "/opt/tools/bin/");
+  EXPECT_EQ(exe_dir_of("./helmert7"), "./");
+  EXPECT_EQ(exe_dir_of("helmert7"), "");
+  EXPECT_EQ(exe_dir_of(""), "");
+}
+
+TEST(OptionMap, BindsValuesToTheFirstWaitingOptionInKeyOrder) {
+  EXPECT_EQ(options_of({"--inputsrc", "S", "--inputdes", "T"}),
+            (OptionMap{{"--inputdes", "T"}, {"--inputsrc", "S"}}));
+  EXPECT_EQ(options_of({"--inputsrc", "--inputdes", "S", "T"}),
+            (OptionMap{{"--inputdes", "S"}, {"--inputsrc", "T"}}));
+  EXPECT_EQ(options_of({"--outfile", "R", "--inputfile", "C"}),
+            (OptionMap{{"--inputfile", "C"}, {"--outfile", "R"}}));
+  EXPECT_EQ(options_of({"--inputfile", "--inputtest", "P"}),
+            (OptionMap{{"--inputfile", "P"}, {"--inputtest", ""}}));
+}
+
+TEST(OptionMap, DropsValuesWithNoOptionWaiting) {
+  EXPECT_EQ(options_of({"--inputsrc", "S", "T"}), (OptionMap{{"--inputsrc", "S"}}));
+  EXPECT_EQ(options_of({"S", "--inputsrc", "T"}), (OptionMap{{"--inputsrc", "T"}}));
+  EXPECT_TRUE(options_of({"--INPUTSRC", "S"}).empty());
+  EXPECT_TRUE(options_of({"--inputsrc=S"}).empty());
+}
+
+TEST(OptionMap, RepeatedOptionLosesItsValueAndEmptyWordsKeepItWaiting) {
+  EXPECT_EQ(options_of({"--inputsrc", "S", "--inputsrc"}), (OptionMap{{"--inputsrc", ""}}));
+  EXPECT_EQ(options_of({"--outfile", "", "R"}), (OptionMap{{"--outfile", "R"}}));
+}
+
+TEST(OptionMap, EchoesEveryWordVerbatimOnItsOwnLine) {
+  std::ostringstream echo;
+  build_option_map({"x", "--inputsrc", "%s%n", "", "dropped\xB0"}, echo);
+  EXPECT_EQ(echo.str(), "x\n--inputsrc\n%s%n\n\ndropped\xB0\n");
+}
+
+TEST(MatrixPrint, RightAlignsTenSignificantDigitsToTheWidestValue) {
+  std::ostringstream out;
+  Eigen::MatrixXd m(2, 3);
+  m << 1.5, -2.25, 3, 1234567.891234, 0.0001, -0.0;
+  print_matrix(out, "name", m);
+  EXPECT_EQ(out.str(),
+            "name\n[2 3 1 1]\n"
+            // Every cell is four blanks and the width of "1234567.891", 15 bytes.
+            "            1.5          -2.25              3\n"
+            "    1234567.891         0.0001             -0\n"
+            "\n");
+}
+
+TEST(MatrixPrint, EmptyMatrixHasNoRows) {
+  std::ostringstream out;
+  print_matrix(out, "e", Eigen::MatrixXd(0, 3));
+  EXPECT_EQ(out.str(), "e\n[0 3 1 1]\n\n");
+}
+
+}  // namespace
+}  // namespace helmert7
