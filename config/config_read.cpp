@@ -1,0 +1,177 @@
+// SPDX-License-Identifier: MIT
+// Loading a configuration file into records, the record search, and the reads.
+#include "config/config.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace helmert7 {
+namespace {
+
+enum class LineEnd { kMore, kEndOfFile, kReadError };
+
+// Reads one line byte by byte: LF and NUL end it unstored, CR is dropped, form
+// feed and SUB end it as its last byte, and it ends when full.
+LineEnd read_line(std::FILE* file, std::string& line) {
+  line.clear();
+  for (;;) {
+    const int byte = std::getc(file);
+    if (byte == EOF) return std::ferror(file) ? LineEnd::kReadError : LineEnd::kEndOfFile;
+    if (byte == '\n' || byte == '\0') return LineEnd::kMore;
+    if (byte == '\r') continue;
+    line.push_back(static_cast<char>(byte));
+    if (byte == '\f' || byte == '\x1a' || line.size() == kConfigLineLimit) {
+      return LineEnd::kMore;
+    }
+  }
+}
+
+// What one load carries from line to line.
+struct LoadState {
+  ConfigRecordList list;
+  std::string section;
+  std::int32_t position = 0;
+  bool section_fits = true;  // false under a header too long to hold: its keys are dropped
+  std::string key_field = std::string(kConfigNameCapacity, '\0');
+  std::string value_field = std::string(kConfigValueCapacity, '\0');
+};
+
+void parse_line(std::string_view line, LoadState& state) {
+  const std::string_view text = config_trim(line);
+  if (text.empty() || text.front() == '#' || text.front() == ';') return;
+  // Headers are recognised before any "=" is looked for, so "[a=b]" names a section.
+  if (text.size() >= 2 && text.front() == '[' && text.back() == ']') {
+    const std::string_view name = config_trim(text.substr(1, text.size() - 2));
+    state.position = 0;
+    state.section_fits = name.size() < kConfigNameCapacity;
+    state.section.assign(state.section_fits ? name : std::string_view());
+    return;
+  }
+  // Keys under an over-long header would otherwise read as the previous section's.
+  if (!state.section_fits) return;
+  const std::string whole(text);
+  if (config_split_key_value(state.key_field.data(), state.key_field.size(),
+                             state.value_field.data(), state.value_field.size(),
+                             whole.c_str()) != 0) {
+    return;
+  }
+  try {
+    state.list.push_back(ConfigRecord{state.position, state.section,
+                                      state.key_field.c_str(), state.value_field.c_str()});
+  } catch (const std::bad_alloc&) {
+    return;  // no storage: the line is dropped and the position stays
+  }
+  ++state.position;
+}
+
+bool names_match(std::string_view name, const char* wanted) {
+  const std::string_view other(wanted);
+  if (name.size() != other.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto difference = static_cast<unsigned char>(name[i] ^ other[i]);
+    if ((difference & ~0x20u) != 0) return false;
+  }
+  return true;
+}
+
+// The value of the first matching key, or the empty text when there is none.
+std::string found_value(const char* path, const char* section, const char* key) {
+  const ConfigRecordList list = config_load_file(path);
+  const ConfigRecord* record = config_find_record(list, section, key);
+  return record ? record->value : std::string();
+}
+
+}  // namespace
+
+ConfigRecordList config_load_file(const char* path) {
+  std::FILE* file = path ? std::fopen(path, "r") : nullptr;
+  if (!file) return {};
+  LoadState state;
+  std::string line;
+  line.reserve(kConfigLineLimit);
+  for (;;) {
+    const LineEnd end = read_line(file, line);
+    if (end == LineEnd::kReadError) break;  // the unfinished line is dropped
+    if (!line.empty()) parse_line(line, state);
+    if (end == LineEnd::kEndOfFile) break;
+  }
+  std::fclose(file);
+  return std::move(state.list);
+}
+
+int config_split_key_value(char* key_out, std::size_t key_capacity, char* value_out,
+                           std::size_t value_capacity, const char* line) {
+  const std::string_view text(line);
+  const std::size_t equals = text.find('=');
+  if (equals == std::string_view::npos) return -1;
+  const std::string_view key = config_trim(text.substr(0, equals));
+  const std::string_view value = config_trim(text.substr(equals + 1));
+  // An empty key covers a line that begins with "=" (the line comes trimmed).
+  if (key.empty() || key.size() >= key_capacity || value.size() >= value_capacity) return -1;
+  std::memcpy(key_out, key.data(), key.size());
+  key_out[key.size()] = '\0';
+  std::memcpy(value_out, value.data(), value.size());
+  value_out[value.size()] = '\0';
+  return 0;
+}
+
+std::string_view config_trim(std::string_view text) {
+  const auto is_blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+const ConfigRecord* config_find_record(const ConfigRecordList& list, const char* section,
+                                       const char* key) {
+  if (!section || !key) return nullptr;
+  const auto found = std::find_if(list.begin(), list.end(), [&](const ConfigRecord& record) {
+    return names_match(record.section, section) && names_match(record.key, key);
+  });
+  return found == list.end() ? nullptr : &*found;
+}
+
+int config_get_string(const char* path, const char* section, const char* key, char* out,
+                      std::size_t out_capacity, const char* default_value) {
+  const std::string value = found_value(path, section, key);
+  const char* text = value.empty() ? default_value : value.c_str();
+  if (!text) text = "";
+  if (!out || out_capacity == 0) return 0;
+  const std::size_t length = std::strlen(text);
+  if (length < out_capacity) {
+    std::memcpy(out, text, length + 1);
+  } else {
+    out[0] = '\0';  // a cut value would read as a different, valid one
+  }
+  return 0;
+}
+
+int config_get_int(const char* path, const char* section, const char* key, int* out,
+                   int default_value) {
+  const std::string value = found_value(path, section, key);
+  if (!out) return 0;
+  if (value.empty()) {
+    *out = default_value;
+    return 0;
+  }
+  // As atoi, whose result out of range is undefined: strtol saturates at the
+  // range of long, and the result is clamped on to the range of int.
+  const long wide = std::strtol(value.c_str(), nullptr, 10);
+  *out = static_cast<int>(std::clamp<long>(wide, INT_MIN, INT_MAX));
+  return 0;
+}
+
+int config_get_double(const char* path, const char* section, const char* key, double* out,
+                      double default_value) {
+  const std::string value = found_value(path, section, key);
+  if (!out) return 0;
+  // As atof, but through strtod, which defines the result out of range (±HUGE_VAL or 0).
+  *out = value.empty() ? default_value : std::strtod(value.c_str(), nullptr);
+  return 0;
+}
+
+}  // namespace helmert7

@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: MIT
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include "config/config.h"
+#include "config_test_support.h"
+
+namespace helmert7 {
+namespace {
+
+namespace fs = std::filesystem;
+using config_test::data_file;
+using config_test::load_rows;
+using config_test::read_bytes;
+using config_test::rows;
+using config_test::ScratchDir;
+using config_test::write_bytes;
+using Names = std::vector<std::string>;
+
+TEST(ConfigWriteFile, HeaderBeforeEveryFirstKeyAndRoundTrip) {
+  ScratchDir scratch;
+  const ConfigRecordList list = {{0, "", "a", "1"}, {1, "", "b", ""}, {0, "s", "k", "v w"},
+                                 {0, "S", "k2", "x = y"}};
+  ASSERT_TRUE(config_write_file(scratch.path("out.ini").c_str(), list));
+  EXPECT_EQ(read_bytes(scratch.path("out.ini")),
+            "[]\na = 1\nb = \n[s]\nk = v w\n[S]\nk2 = x = y\n");
+  EXPECT_EQ(load_rows(scratch.path("out.ini")), rows(list));
+}
+
+TEST(ConfigWriteFile, LoadedFilesReadBackAsTheSameRecords) {
+  ScratchDir scratch;
+  for (const char* name : {"crlf.ini", "nul_byte.ini", "form_feed.ini", "section_twice.ini",
+                           "bracket_equals.ini", "comments.ini", "headers.ini"}) {
+    const ConfigRecordList list = config_load_file(data_file(name).c_str());
+    ASSERT_TRUE(config_write_file(scratch.path(name).c_str(), list)) << name;
+    EXPECT_EQ(load_rows(scratch.path(name)), rows(list)) << name;
+  }
+}
+
+TEST(ConfigWriteFile, UnopenablePathIsAFailure) {
+  ScratchDir scratch;
+  EXPECT_FALSE(config_write_file(scratch.path("no/such/dir.ini").c_str(), {}));
+  EXPECT_FALSE(config_write_file("", {}));
+}
+
+TEST(ConfigSet, ReplacesTheFirstMatchAndRewritesTheWholeFile) {
+  ScratchDir scratch;
+  const std::string file = scratch.path("cfg.ini");
+  write_bytes(file, "[a]\r\nx=1\n# note\ny=2\n");
+  EXPECT_EQ(config_set_string(file.c_str(), "a", "y", "5"), 0);
+  EXPECT_EQ(read_bytes(file), "[a]\nx = 1\ny = 5\n");
+  EXPECT_EQ(scratch.entries(), Names{"cfg.ini"});  // no temporary file left
+
+  write_bytes(file, "[a]\nx=1\n# note\ny=2\n");
+  config_set_string(file.c_str(), "a", "missing", "5");
+  EXPECT_EQ(read_bytes(file), "[a]\nx = 1\ny = 2\n");
+
+  write_bytes(file, "a=1\n[s]\nk=1\nK=2\n[t]\nk=3\n");
+  config_set_int(file.c_str(), "S", "k", -42);
+  EXPECT_EQ(read_bytes(file), "[]\na = 1\n[s]\nk = -42\nK = 2\n[t]\nk = 3\n");
+}
+
+TEST(ConfigSet, NewValuesReadBackTrimmedAndCutAtALineFeed) {
+  ScratchDir scratch;
+  const std::string file = scratch.path("cfg.ini");
+  write_bytes(file, "k=1\nj=2\n");
+  config_set_string(file.c_str(), "", "k", " 5 ");
+  EXPECT_EQ(read_bytes(file), "[]\nk =  5 \nj = 2\n");
+  config_set_string(file.c_str(), "", "j", "one\ntwo");
+  char out[16];
+  config_get_string(file.c_str(), "", "k", out, sizeof out, "");
+  EXPECT_STREQ(out, "5");
+  config_get_string(file.c_str(), "", "j", out, sizeof out, "");
+  EXPECT_STREQ(out, "one");
+}
+
+TEST(ConfigSet, MissingFileBecomesAnEmptyFile) {
+  ScratchDir scratch;
+  config_set_string(scratch.path("new.ini").c_str(), "", "k", "v");
+  EXPECT_EQ(scratch.entries(), Names{"new.ini"});
+  EXPECT_EQ(read_bytes(scratch.path("new.ini")), "");
+}
+
+TEST(ConfigSet, OverlongValueIsRefusedAndNothingRewritten) {
+  ScratchDir scratch;
+  const std::string file = scratch.path("cfg.ini");
+  write_bytes(file, "# kept\nk=1\n");
+  config_set_string(file.c_str(), "", "k", std::string(kConfigValueCapacity, 'v').c_str());
+  EXPECT_EQ(read_bytes(file), "# kept\nk=1\n");
+
+  config_set_string(file.c_str(), "", "k", std::string(kConfigValueCapacity - 1, 'v').c_str());
+  EXPECT_EQ(config_load_file(file.c_str()).at(0).value.size(), kConfigValueCapacity - 1);
+}
+
+TEST(ConfigSet, KeepsThePermissionsOfTheOldFile) {
+  ScratchDir scratch;
+  const std::string file = scratch.path("cfg.ini");
+  write_bytes(file, "k=1\n");
+  const auto wanted = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  fs::permissions(file, wanted);
+  config_set_int(file.c_str(), "", "k", 2);
+  EXPECT_EQ(read_bytes(file), "[]\nk = 2\n");
+  EXPECT_EQ(fs::status(file).permissions(), wanted);
+}
+
+// Lowers this process's file size limit, ignoring SIGXFSZ so that a write past the
+// limit fails (EFBIG) instead of ending the process; works for root as well.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = std::min(bytes, saved_.rlim_cur);
+    EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &lowered), 0);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, old_handler_);
+  }
+
+ private:
+  rlimit saved_{};
+  void (*old_handler_)(int) = SIG_DFL;
+};
+
+TEST(ConfigAtomicReplace, FailedWriteLeavesTheOldFileWhole) {
+  ScratchDir scratch;
+  const std::string file = scratch.path("cfg.ini");
+  const std::string old_bytes = "[a]\r\nx=1\n# note\ny=2\n";
+  write_bytes(file, old_bytes);
+  const std::string big(20000, 'z');
+  {
+    FileSizeLimit limit(4096);
+    EXPECT_FALSE(config_write_file(scratch.path("direct.ini").c_str(),
+                                   {{0, "a", "y", big}}));
+    config_set_string(file.c_str(), "a", "y", big.c_str());
+  }
+  EXPECT_EQ(read_bytes(file), old_bytes);
+  fs::remove(scratch.path("direct.ini"));
+  EXPECT_EQ(scratch.entries(), Names{"cfg.ini"});
+
+  // Without the limit the same change goes through.
+  config_set_string(file.c_str(), "a", "y", big.c_str());
+  EXPECT_EQ(read_bytes(file), "[a]\nx = 1\ny = " + big + "\n");
+}
+
+TEST(ConfigAtomicReplace, FailedRenameRemovesTheTemporaryFile) {
+  ScratchDir scratch;
+  // A non-empty folder in place of the file: the rename over it must fail.
+  const std::string target = scratch.path("cfg.ini");
+  fs::create_directory(target);
+  write_bytes(fs::path(target) / "inner.txt", "keep");
+  config_set_string(target.c_str(), "", "k", "v");
+  EXPECT_TRUE(fs::is_directory(target));
+  EXPECT_EQ(read_bytes(fs::path(target) / "inner.txt"), "keep");
+  EXPECT_EQ(scratch.entries(), Names{"cfg.ini"});
+}
+
+}  // namespace
+}  // namespace helmert7
