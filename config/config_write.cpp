@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,15 @@ namespace {
 
 bool put(std::FILE* file, std::string_view text) {
   return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+}
+
+// "key = value" is two bytes longer than the "key=value" the loader may have read,
+// so a record near the limits can make a line the loader would split, cutting the
+// value. Such a list is refused as a whole before anything is written.
+bool lines_fit(const ConfigRecordList& list) {
+  return std::all_of(list.begin(), list.end(), [](const ConfigRecord& record) {
+    return record.key.size() + 3 + record.value.size() <= kConfigLineLimit;
+  });
 }
 
 bool put_records(std::FILE* file, const ConfigRecordList& list) {
@@ -75,6 +85,7 @@ bool replace_file(const char* path, const ConfigRecordList& list) {
 }  // namespace
 
 bool config_write_file(const char* path, const ConfigRecordList& list) {
+  if (!lines_fit(list)) return false;
   std::FILE* file = path ? std::fopen(path, "w+") : nullptr;
   if (!file) return false;
   const bool written = put_records(file, list);

@@ -42,6 +42,23 @@ TEST(ConfigWriteFile, LoadedFilesReadBackAsTheSameRecords) {
   }
 }
 
+// Regression: "key=value" at the loader's line limit came back as "key = value",
+// two bytes over it, and reloaded with its value cut.
+TEST(ConfigWriteFile, RefusesALineTheLoaderWouldSplit) {
+  ScratchDir scratch;
+  const std::string file = scratch.path("full.ini");
+  const std::string line = std::string(kConfigNameCapacity - 1, 'k') + "=" +
+                           std::string(kConfigValueCapacity - 1, 'v');
+  write_bytes(file, "a=1\n" + line + "\n");
+  const ConfigRecordList list = config_load_file(file.c_str());
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_FALSE(config_write_file(scratch.path("rewritten.ini").c_str(), list));
+
+  config_set_string(file.c_str(), "", "a", "2");
+  EXPECT_EQ(read_bytes(file), "a=1\n" + line + "\n");
+  EXPECT_EQ(scratch.entries(), Names{"full.ini"});  // nothing written, no temporary left
+}
+
 TEST(ConfigWriteFile, UnopenablePathIsAFailure) {
   ScratchDir scratch;
   EXPECT_FALSE(config_write_file(scratch.path("no/such/dir.ini").c_str(), {}));
