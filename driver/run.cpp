@@ -36,7 +36,9 @@ int fail(std::ostream& err, const std::string& message) {
   return kExitFailure;
 }
 
-std::string in_quotes(const std::string& text) { return "'" + text + "'"; }
+std::string in_quotes(const std::string& text) {
+  return "'" + escape_control_bytes(text) + "'";
+}
 
 // "%g", as the default number format of an output stream writes a double.
 std::string general_number(double value) {

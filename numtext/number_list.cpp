@@ -16,33 +16,12 @@ namespace {
 
 constexpr std::size_t kShownPieceBytes = 40;
 
-// The piece as it appears in an error message: kept to one short line by
-// escaping control bytes and cutting long pieces.
+// The piece as it appears in an error message: one short line.
 std::string shown_piece(std::string_view piece)
 {
-    const bool cut = piece.size() > kShownPieceBytes;
-    if (cut)
-        piece = piece.substr(0, kShownPieceBytes);
-    std::string shown;
-    for (const char c : piece) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else if (c == '\r') {
-            shown += "\\r";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(byte));
-            shown += escaped;
-        } else {
-            shown += c;
-        }
-    }
-    if (cut)
-        shown += "...";
-    return shown;
+    if (piece.size() <= kShownPieceBytes)
+        return escape_control_bytes(piece);
+    return escape_control_bytes(piece.substr(0, kShownPieceBytes)) + "...";
 }
 
 std::string failure_message(const char* what, std::size_t value_number, std::string_view piece)
@@ -68,6 +47,28 @@ double convert_piece(const std::string& piece, std::size_t value_number)
 }
 
 }  // namespace
+
+std::string escape_control_bytes(std::string_view text)
+{
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(byte));
+            shown += escaped;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
 
 CoordinateList read_numbers(std::string text)
 {

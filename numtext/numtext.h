@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace helmert7 {
@@ -29,6 +30,10 @@ CoordinateList read_numbers(std::string text);
 /// `count` and returns the block; for an empty list returns nullptr and leaves
 /// `count` untouched. Throws what read_numbers throws, touching nothing.
 std::unique_ptr<double[]> read_numbers_counted(std::string text, std::size_t& count);
+
+/// The text with control bytes written as \n, \t, \r or \xNN, so that a message
+/// that quotes user input stays on one line.
+std::string escape_control_bytes(std::string_view text);
 
 /// The number text form of a value: what C's "%f" writes (six decimals, no exponent).
 std::string format_number(double value);

@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: MIT
+// Configuration files of arbitrary bytes: every record stays within its field
+// limits and holds no line-ending byte, the string read never writes outside the
+// caller's buffer, and the file that config_write_file writes from the records
+// loads back as the same records.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "config/config.h"
+#include "fuzz_check.h"
+
+namespace {
+
+using helmert7::ConfigRecord;
+using helmert7::ConfigRecordList;
+
+const std::string& scratch_folder() {
+  static const std::string folder = [] {
+    char name[] = "/tmp/helmert7-fuzz-config-XXXXXX";
+    FUZZ_CHECK(mkdtemp(name) != nullptr, "scratch folder");
+    return std::string(name);
+  }();
+  return folder;
+}
+
+void write_bytes(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  FUZZ_CHECK(file != nullptr, "open scratch file");
+  FUZZ_CHECK(size == 0 || std::fwrite(data, size, 1, file) == 1, "write scratch file");
+  FUZZ_CHECK(std::fclose(file) == 0, "close scratch file");
+}
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+void check_field(const std::string& field, std::size_t capacity, const char* name) {
+  FUZZ_CHECK(field.size() < capacity, std::string(name) + " within its field");
+  FUZZ_CHECK(field.find_first_of(std::string("\n\r\0", 3)) == std::string::npos,
+             std::string(name) + " holds no LF, CR or NUL");
+  FUZZ_CHECK(field.empty() || (!is_blank(field.front()) && !is_blank(field.back())),
+             std::string(name) + " is trimmed");
+}
+
+void check_records(const ConfigRecordList& list) {
+  for (const ConfigRecord& record : list) {
+    FUZZ_CHECK(!record.key.empty(), "key not empty");
+    FUZZ_CHECK(record.position >= 0, "position not negative");
+    check_field(record.section, helmert7::kConfigNameCapacity, "section");
+    check_field(record.key, helmert7::kConfigNameCapacity, "key");
+    check_field(record.value, helmert7::kConfigValueCapacity, "value");
+  }
+}
+
+// A string read of `record`, the file's first, into a buffer of `capacity` bytes
+// between two guard regions.
+void check_string_read(const std::string& path, const ConfigRecord& record,
+                       std::size_t capacity) {
+  constexpr std::size_t kGuard = 64;
+  constexpr char kGuardByte = '\x5A';
+  std::vector<char> memory(capacity + 2 * kGuard, kGuardByte);
+  char* buffer = memory.data() + kGuard;
+  helmert7::config_get_string(path.c_str(), record.section.c_str(), record.key.c_str(), buffer,
+                              capacity, "");
+  for (std::size_t i = 0; i < kGuard; ++i) {
+    FUZZ_CHECK(memory[i] == kGuardByte && memory[kGuard + capacity + i] == kGuardByte,
+               "nothing written outside the buffer");
+  }
+  if (capacity == 0) return;
+  // The record is the file's first, so it is the first match: its value comes back
+  // whole when it fits and not at all when it does not.
+  const std::string expected = record.value.size() < capacity ? record.value : std::string();
+  FUZZ_CHECK(strnlen(buffer, capacity) < capacity && expected == buffer,
+             "the value whole, or the empty text");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string path = scratch_folder() + "/input.ini";
+  const std::string rewritten = scratch_folder() + "/rewritten.ini";
+  write_bytes(path, data, size);
+
+  const ConfigRecordList list = helmert7::config_load_file(path.c_str());
+  check_records(list);
+  if (!list.empty()) {
+    const ConfigRecord& first = list.front();
+    check_string_read(path, first, 0);
+    check_string_read(path, first, first.value.size());      // one byte short
+    check_string_read(path, first, first.value.size() + 1);  // exact fit
+  }
+
+  if (helmert7::config_write_file(rewritten.c_str(), list)) {
+    const ConfigRecordList reloaded = helmert7::config_load_file(rewritten.c_str());
+    FUZZ_CHECK(reloaded.size() == list.size(), "rewrite keeps every record");
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      FUZZ_CHECK(reloaded[i].section == list[i].section && reloaded[i].key == list[i].key &&
+                     reloaded[i].value == list[i].value &&
+                     reloaded[i].position == list[i].position,
+                 "record " + std::to_string(i) + " survives the rewrite");
+    }
+  }
+  return 0;
+}

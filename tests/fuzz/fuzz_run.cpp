@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+// The whole run in-process on arbitrary argument words (the input split at NUL
+// bytes): the status is 0 or -1, a failure writes exactly one line to the error
+// stream, a success writes none, and no report holds a non-finite number. The
+// harness owns the output path and drops "--outfile" and "--inputfile" words, so
+// that no input can write or read files elsewhere.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+#include "fuzz_check.h"
+
+namespace {
+
+const std::string& output_path() {
+  static const std::string path = [] {
+    char folder[] = "/tmp/helmert7-fuzz-run-XXXXXX";
+    FUZZ_CHECK(mkdtemp(folder) != nullptr, "scratch folder");
+    return std::string(folder) + "/out.txt";
+  }();
+  return path;
+}
+
+std::vector<std::string> argument_words(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> words = {"helmert7", "--outfile", output_path()};
+  std::string word;
+  for (std::size_t i = 0; i <= size; ++i) {
+    if (i < size && data[i] != '\0') {
+      word.push_back(static_cast<char>(data[i]));
+      continue;
+    }
+    if (word != "--outfile" && word != "--inputfile") words.push_back(word);
+    word.clear();
+  }
+  return words;
+}
+
+// Every number the tool computed is a plain "%f" text.
+void check_report(const std::string& report) {
+  static const std::regex computed_line(
+      "(args|avesrc|avetar|residual|output)=(-?[0-9]+\\.[0-9]{6}(,-?[0-9]+\\.[0-9]{6})*)?");
+  std::istringstream lines(report);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const std::string key = line.substr(0, line.find('='));
+    if (key == "src" || key == "des" || key == "test") continue;  // the inputs, as given
+    FUZZ_CHECK(std::regex_match(line, computed_line), "report line of finite numbers: " + line);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::remove(output_path().c_str());
+  std::ostringstream out, err;
+  const int status = helmert7::run(argument_words(data, size), out, err);
+
+  const std::string message = err.str();
+  if (status == helmert7::kExitFailure) {
+    FUZZ_CHECK(message.rfind("helmert7: ", 0) == 0, "failure message: " + message);
+    FUZZ_CHECK(message.find('\n') == message.size() - 1, "one line: " + message);
+    return 0;
+  }
+  FUZZ_CHECK(status == helmert7::kExitSuccess, "status is 0 or -1");
+  FUZZ_CHECK(message.empty(), "a success writes nothing to the error stream");
+  std::ifstream file(output_path(), std::ios::binary);
+  FUZZ_CHECK(file.good(), "a success leaves the report");
+  std::ostringstream report;
+  report << file.rdbuf();
+  check_report(report.str());
+  return 0;
+}
