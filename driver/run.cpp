@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The run: inputs, gate, points and centroids, adjustment, report, exit status.
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <utility>
 
 #include "config/config.h"
 #include "driver/driver.h"
@@ -90,6 +92,15 @@ std::string apply_configuration(const std::string& named, const std::string& exe
   return {};
 }
 
+// NaN and infinity are numbers to the parser but no coordinates. The 1-based
+// number of the first point holding one, or 0.
+std::size_t first_non_finite_point(const double* values, std::size_t points) {
+  for (std::size_t i = 0; i < 3 * points; ++i) {
+    if (!std::isfinite(values[i])) return i / 3 + 1;
+  }
+  return 0;
+}
+
 PointMatrix point_matrix(const double* values, std::size_t count) {
   const Eigen::Index n = static_cast<Eigen::Index>(count / 3);
   PointMatrix points(n, 3);
@@ -159,6 +170,14 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                      "parameters need at least three points that are not collinear");
   }
 
+  for (const auto& [values, role] : {std::pair(source_block.get(), "source"),
+                                      std::pair(target_block.get(), "target")}) {
+    if (const std::size_t point = first_non_finite_point(values, n_src)) {
+      return fail(err, role + (" point " + std::to_string(point)) +
+                           " has a NaN or infinite coordinate");
+    }
+  }
+
   try {
     PointMatrix source_points = point_matrix(source_block.get(), source_count);
     source_block.reset();
@@ -175,6 +194,13 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const Eigen::RowVector3d ave_tar = target_points.colwise().mean();
     out << "ave_tar: " << std::endl;
     print_matrix(out, "ave_tar", ave_tar);
+
+    for (const auto& [centroid, role] : {std::pair(&ave_src, "source"), std::pair(&ave_tar, "target")}) {
+      if (!centroid->allFinite()) {
+        return fail(err, std::string("the centroid of the ") + role +
+                             " points overflows: the coordinates are too large");
+      }
+    }
 
     source_points.rowwise() -= ave_src;
     print_matrix(out, "source_points", source_points);

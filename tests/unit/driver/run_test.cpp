@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+// The run in-process: inputs far beyond what one argument word may carry on Linux
+// (128 KiB), and the degenerate argument lists.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "driver/driver.h"
+
+namespace helmert7 {
+namespace {
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Regression: the point count was once a 16-bit number, so texts of more than
+// 65,535 values lost points.
+TEST(Run, HundredThousandValuesInOneText) {
+  constexpr int kPoints = 33334;  // 100,002 values
+  const double ez = 2e-5, m = 3e-6;
+  std::string source, target;
+  char buffer[128];
+  for (int i = 0; i < kPoints; ++i) {
+    const double x = 1000.0 * std::sin(i), y = 1000.0 * std::cos(0.7 * i), z = 0.37 * (i % 1000);
+    std::snprintf(buffer, sizeof buffer, "%.17g,%.17g,%.17g,", x, y, z);
+    source += buffer;
+    // The model with only ez and m: X = k(x + ez y), Y = k(-ez x + y), Z = k z.
+    std::snprintf(buffer, sizeof buffer, "%.17g,%.17g,%.17g,", (1 + m) * (x + ez * y),
+                  (1 + m) * (-(ez * x) + y), (1 + m) * z);
+    target += buffer;
+  }
+  ASSERT_GT(source.size(), 128u * 1024);
+
+  const std::string path =
+      (std::filesystem::temp_directory_path() / "helmert7_run_test_report.txt").string();
+  std::ostringstream out, err;
+  ASSERT_EQ(run({"helmert7", "--inputsrc", source, "--inputdes", target, "--outfile", path}, out,
+                err),
+            kExitSuccess)
+      << err.str();
+  EXPECT_EQ(err.str(), "");
+  EXPECT_NE(out.str().find("source_points\n[33334 3 1 1]\n"), std::string::npos);
+
+  const std::string report = read_file(path);
+  std::remove(path.c_str());
+  // ez and m are 0.000020 and 0.000003 at six decimals; the rest is zero.
+  EXPECT_EQ(report.substr(0, report.find('\n')),
+            "args=0.000000,0.000000,0.000000,0.000000,0.000000,0.000020,0.000003");
+  const std::size_t residual_values =
+      std::count(report.begin() + report.find("residual="), report.end(), ',') + 1;
+  EXPECT_EQ(residual_values, 3u * kPoints);
+}
+
+TEST(Run, NoArgumentsAtAllIsAFailureWithAMessage) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, std::vector<std::string>{"helmert7"}}) {
+    std::ostringstream out, err;
+    EXPECT_EQ(run(args, out, err), kExitFailure);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str().rfind("helmert7: no source points", 0), 0u) << err.str();
+  }
+}
+
+}  // namespace
+}  // namespace helmert7
