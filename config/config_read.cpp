@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Loading a configuration file into records, the record search, and the reads.
-#include "config/config.h"
-
 #include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include "config/config.h"
 
 namespace helmert7 {
 namespace {
@@ -60,8 +60,8 @@ void parse_line(std::string_view line, LoadState& state) {
     return;
   }
   try {
-    state.list.push_back(ConfigRecord{state.position, state.section,
-                                      state.key_field.c_str(), state.value_field.c_str()});
+    state.list.push_back(ConfigRecord{state.position, state.section, state.key_field.c_str(),
+                                      state.value_field.c_str()});
   } catch (const std::bad_alloc&) {
     return;  // no storage: the line is dropped and the position stays
   }

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Writing records back to a file, and the set operations, which replace the file
 // atomically: the new text goes to a temporary file beside it, renamed over it.
-#include "config/config.h"
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+
+#include "config/config.h"
 
 namespace helmert7 {
 namespace {

@@ -52,14 +52,12 @@ std::vector<double> map_points(const CoordinateList& points, const Eigen::RowVec
 /// The parameter report: "args=", "avesrc=", "avetar=" lines of clamped "%f" values
 /// (|v| <= 1e-6 written as 0.000000) and, when both lists have the same length, the
 /// "residual=" line of mapped source minus target points.
-std::string parameter_report_text(const ParameterVector& params,
-                                  const Eigen::RowVector3d& ave_src,
-                                  const Eigen::RowVector3d& ave_tar,
-                                  const CoordinateList& source, const CoordinateList& target);
+std::string parameter_report_text(const ParameterVector& params, const Eigen::RowVector3d& ave_src,
+                                  const Eigen::RowVector3d& ave_tar, const CoordinateList& source,
+                                  const CoordinateList& target);
 
 /// The prediction report: the three input texts as given, then "output=" + joined.
-std::string prediction_report_text(const std::string& source_text,
-                                   const std::string& target_text,
+std::string prediction_report_text(const std::string& source_text, const std::string& target_text,
                                    const std::string& test_text, const std::string& joined);
 
 }  // namespace helmert7

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "driver/driver.h"
-
 #include <iostream>
+
+#include "driver/driver.h"
 
 int main(int argc, char** argv) {
   return helmert7::run(std::vector<std::string>(argv, argv + argc), std::cout, std::cerr);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The command line: program directory and the OptionMap.
-#include "driver/driver.h"
-
 #include <array>
+
+#include "driver/driver.h"
 
 namespace helmert7 {
 namespace {

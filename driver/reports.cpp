@@ -8,9 +8,7 @@ namespace helmert7 {
 namespace {
 
 // Values that are numerically zero are written without sign or rounding noise.
-std::string clamped(double value) {
-  return format_number(std::fabs(value) > 1e-6 ? value : 0.0);
-}
+std::string clamped(double value) { return format_number(std::fabs(value) > 1e-6 ? value : 0.0); }
 
 std::string clamped_line(const char* key, const double* values, int count) {
   std::string line = key;
@@ -42,10 +40,9 @@ std::vector<double> map_points(const CoordinateList& points, const Eigen::RowVec
   return mapped;
 }
 
-std::string parameter_report_text(const ParameterVector& params,
-                                  const Eigen::RowVector3d& ave_src,
-                                  const Eigen::RowVector3d& ave_tar,
-                                  const CoordinateList& source, const CoordinateList& target) {
+std::string parameter_report_text(const ParameterVector& params, const Eigen::RowVector3d& ave_src,
+                                  const Eigen::RowVector3d& ave_tar, const CoordinateList& source,
+                                  const CoordinateList& target) {
   std::string text = clamped_line("args=", params.data(), 7);
   text += clamped_line("avesrc=", ave_src.data(), 3);
   text += clamped_line("avetar=", ave_tar.data(), 3);
@@ -64,8 +61,7 @@ std::string parameter_report_text(const ParameterVector& params,
   return text;
 }
 
-std::string prediction_report_text(const std::string& source_text,
-                                   const std::string& target_text,
+std::string prediction_report_text(const std::string& source_text, const std::string& target_text,
                                    const std::string& test_text, const std::string& joined) {
   return "src=" + source_text + "\ndes=" + target_text + "\ntest=" + test_text +
          "\noutput=" + joined + '\n';

@@ -38,9 +38,7 @@ int fail(std::ostream& err, const std::string& message) {
   return kExitFailure;
 }
 
-std::string in_quotes(const std::string& text) {
-  return "'" + escape_control_bytes(text) + "'";
-}
+std::string in_quotes(const std::string& text) { return "'" + escape_control_bytes(text) + "'"; }
 
 // "%g", as the default number format of an output stream writes a double.
 std::string general_number(double value) {
@@ -114,9 +112,8 @@ PointMatrix point_matrix(const double* values, std::size_t count) {
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const std::string exe_dir = args.empty() ? std::string() : exe_dir_of(args[0]);
-  const OptionMap options =
-      build_option_map(args.empty() ? args : std::vector<std::string>(args.begin() + 1, args.end()),
-                       out);
+  const OptionMap options = build_option_map(
+      args.empty() ? args : std::vector<std::string>(args.begin() + 1, args.end()), out);
   out.flush();
 
   const std::string output_path =
@@ -131,12 +128,14 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   }
 
   if (source.text.empty()) {
-    return fail(err, "no source points: give them as --inputsrc \"x1,y1,z1,x2,y2,z2,...\" "
-                     "or as src=... in the file named by --inputfile");
+    return fail(err,
+                "no source points: give them as --inputsrc \"x1,y1,z1,x2,y2,z2,...\" "
+                "or as src=... in the file named by --inputfile");
   }
   if (target.text.empty()) {
-    return fail(err, "no target points: give them as --inputdes \"x1,y1,z1,x2,y2,z2,...\" "
-                     "or as des=... in the file named by --inputfile");
+    return fail(err,
+                "no target points: give them as --inputdes \"x1,y1,z1,x2,y2,z2,...\" "
+                "or as des=... in the file named by --inputfile");
   }
 
   CoordinateList source_list, target_list, test_list;
@@ -166,15 +165,16 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                          " points; every source point needs its target point");
   }
   if (n_src < 3) {
-    return fail(err, std::to_string(n_src) + " common points are too few: the seven "
-                     "parameters need at least three points that are not collinear");
+    return fail(err, std::to_string(n_src) +
+                         " common points are too few: the seven "
+                         "parameters need at least three points that are not collinear");
   }
 
-  for (const auto& [values, role] : {std::pair(source_block.get(), "source"),
-                                      std::pair(target_block.get(), "target")}) {
+  for (const auto& [values, role] :
+       {std::pair(source_block.get(), "source"), std::pair(target_block.get(), "target")}) {
     if (const std::size_t point = first_non_finite_point(values, n_src)) {
-      return fail(err, role + (" point " + std::to_string(point)) +
-                           " has a NaN or infinite coordinate");
+      return fail(err,
+                  role + (" point " + std::to_string(point)) + " has a NaN or infinite coordinate");
     }
   }
 
@@ -195,7 +195,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     out << "ave_tar: " << std::endl;
     print_matrix(out, "ave_tar", ave_tar);
 
-    for (const auto& [centroid, role] : {std::pair(&ave_src, "source"), std::pair(&ave_tar, "target")}) {
+    for (const auto& [centroid, role] :
+         {std::pair(&ave_src, "source"), std::pair(&ave_tar, "target")}) {
       if (!centroid->allFinite()) {
         return fail(err, std::string("the centroid of the ") + role +
                              " points overflows: the coordinates are too large");
@@ -229,9 +230,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       const std::string joined =
           join_numbers(map_points(test_list, ave_src, ave_tar, result.params));
       out << kLabelPrediction << joined << std::endl;
-      written = write_text_file(
-          output_path, prediction_report_text(source.text, target.text, test.text, joined),
-          write_problem);
+      written = write_text_file(output_path,
+                                prediction_report_text(source.text, target.text, test.text, joined),
+                                write_problem);
       out << kLabelSigma0 << general_number(result.sigma0) << std::endl;
       out << kLabelSigmax << std::endl;
       print_matrix(out, "sigmax", result.sigmax);
@@ -239,8 +240,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       out << kLabelElapsed << general_number(elapsed.count()) << " s" << std::endl;
     }
     if (!written) {
-      return fail(err, "cannot write the output file " + in_quotes(output_path) + ": " +
-                           write_problem);
+      return fail(err,
+                  "cannot write the output file " + in_quotes(output_path) + ": " + write_problem);
     }
   } catch (const NumericError& e) {
     return fail(err, e.what());

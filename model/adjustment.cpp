@@ -5,37 +5,35 @@
 // inverse gives the precision after the last iteration) and adds the correction
 // (N^-1 P') Q. The inputs and the normal matrix are checked first, so that a
 // degenerate point set is refused with a message rather than giving NaN.
-#include "model/model.h"
-
 #include <Eigen/Eigenvalues>
 #include <cmath>
 #include <sstream>
 #include <string>
+
+#include "model/model.h"
 
 namespace helmert7 {
 namespace {
 
 using NormalMatrix = Eigen::Matrix<double, 7, 7>;
 
-void check_point_counts(const PointMatrix& source, const PointMatrix& target)
-{
-    if (source.rows() != target.rows())
-        throw NumericError("the source and target point counts differ (" +
-                           std::to_string(source.rows()) + " source points, " +
-                           std::to_string(target.rows()) +
-                           " target points); give every common point in both sets");
-    if (source.rows() < 3)
-        throw NumericError("seven parameters need at least three common points, got " +
-                           std::to_string(source.rows()));
+void check_point_counts(const PointMatrix& source, const PointMatrix& target) {
+  if (source.rows() != target.rows())
+    throw NumericError("the source and target point counts differ (" +
+                       std::to_string(source.rows()) + " source points, " +
+                       std::to_string(target.rows()) +
+                       " target points); give every common point in both sets");
+  if (source.rows() < 3)
+    throw NumericError("seven parameters need at least three common points, got " +
+                       std::to_string(source.rows()));
 }
 
-void check_finite(const PointMatrix& points, const char* set_name)
-{
-    for (Eigen::Index i = 0; i < points.rows(); ++i)
-        if (!points.row(i).allFinite())
-            throw NumericError(std::string(set_name) + " point " + std::to_string(i + 1) +
-                               " has a NaN or infinite coordinate, or the centroid of the " +
-                               set_name + " points overflowed");
+void check_finite(const PointMatrix& points, const char* set_name) {
+  for (Eigen::Index i = 0; i < points.rows(); ++i)
+    if (!points.row(i).allFinite())
+      throw NumericError(std::string(set_name) + " point " + std::to_string(i + 1) +
+                         " has a NaN or infinite coordinate, or the centroid of the " + set_name +
+                         " points overflowed");
 }
 
 // The reciprocal condition number of N after scaling it by its diagonal,
@@ -43,99 +41,90 @@ void check_finite(const PointMatrix& points, const char* set_name)
 // (metres), angles and scale, so what is left measures the geometry of the points
 // alone. Zero when a diagonal element is zero or not finite, and never below zero,
 // which rounding can give for an exactly singular matrix.
-double scaled_reciprocal_condition(const NormalMatrix& normal)
-{
-    const Eigen::Matrix<double, 7, 1> diagonal = normal.diagonal();
-    if (!diagonal.allFinite() || (diagonal.array() <= 0.0).any())
-        return 0.0;
-    const Eigen::Matrix<double, 7, 1> inverse_root = diagonal.array().sqrt().inverse();
-    const NormalMatrix scaled = inverse_root.asDiagonal() * normal * inverse_root.asDiagonal();
-    const Eigen::SelfAdjointEigenSolver<NormalMatrix> solver(scaled, Eigen::EigenvaluesOnly);
-    if (solver.info() != Eigen::Success)
-        return 0.0;
-    const auto& eigenvalues = solver.eigenvalues();  // ascending
-    const double ratio = eigenvalues(0) / eigenvalues(6);
-    return ratio < 0.0 ? 0.0 : ratio;  // NaN passes through and is refused
+double scaled_reciprocal_condition(const NormalMatrix& normal) {
+  const Eigen::Matrix<double, 7, 1> diagonal = normal.diagonal();
+  if (!diagonal.allFinite() || (diagonal.array() <= 0.0).any()) return 0.0;
+  const Eigen::Matrix<double, 7, 1> inverse_root = diagonal.array().sqrt().inverse();
+  const NormalMatrix scaled = inverse_root.asDiagonal() * normal * inverse_root.asDiagonal();
+  const Eigen::SelfAdjointEigenSolver<NormalMatrix> solver(scaled, Eigen::EigenvaluesOnly);
+  if (solver.info() != Eigen::Success) return 0.0;
+  const auto& eigenvalues = solver.eigenvalues();  // ascending
+  const double ratio = eigenvalues(0) / eigenvalues(6);
+  return ratio < 0.0 ? 0.0 : ratio;  // NaN passes through and is refused
 }
 
-void check_rank(const NormalMatrix& normal)
-{
-    const double rcond = scaled_reciprocal_condition(normal);
-    if (rcond >= kMinReciprocalCondition)  // false for NaN as well
-        return;
-    std::ostringstream message;
-    message.precision(3);
-    message << "the normal matrix is rank-deficient (reciprocal condition number " << rcond
-            << ", below " << kMinReciprocalCondition
-            << "): the common points are collinear or coincident, or too few for seven"
-               " parameters";
-    throw NumericError(message.str());
+void check_rank(const NormalMatrix& normal) {
+  const double rcond = scaled_reciprocal_condition(normal);
+  if (rcond >= kMinReciprocalCondition)  // false for NaN as well
+    return;
+  std::ostringstream message;
+  message.precision(3);
+  message << "the normal matrix is rank-deficient (reciprocal condition number " << rcond
+          << ", below " << kMinReciprocalCondition
+          << "): the common points are collinear or coincident, or too few for seven"
+             " parameters";
+  throw NumericError(message.str());
 }
 
-void check_precision(const AdjustmentResult& result)
-{
-    if (!std::isfinite(result.sigma0) || !result.sigmax.allFinite() || !result.params.allFinite())
-        throw NumericError(
-            "the adjustment converged but its parameters or standard errors are not finite;"
-            " check the common points for gross errors or a near-degenerate geometry");
+void check_precision(const AdjustmentResult& result) {
+  if (!std::isfinite(result.sigma0) || !result.sigmax.allFinite() || !result.params.allFinite())
+    throw NumericError(
+        "the adjustment converged but its parameters or standard errors are not finite;"
+        " check the common points for gross errors or a near-degenerate geometry");
 }
 
 }  // namespace
 
 AdjustmentResult estimate_parameters(
     const PointMatrix& source, const PointMatrix& target,
-    const std::function<void(const ParameterVector&)>& on_iteration)
-{
-    check_point_counts(source, target);
-    check_finite(source, "source");
-    check_finite(target, "target");
+    const std::function<void(const ParameterVector&)>& on_iteration) {
+  check_point_counts(source, target);
+  check_finite(source, "source");
+  check_finite(target, "target");
 
-    AdjustmentResult result;
-    ParameterVector params = ParameterVector::Zero();
-    ParameterVector correction = ParameterVector::Ones();
-    NormalMatrix normal_inverse = NormalMatrix::Zero();
-    Eigen::VectorXd misclosure;
-    double s = correction.cwiseAbs().sum();  // 7, so at least one iteration runs
-    int remaining = kIterationBudget;
-    int iteration = 0;
+  AdjustmentResult result;
+  ParameterVector params = ParameterVector::Zero();
+  ParameterVector correction = ParameterVector::Ones();
+  NormalMatrix normal_inverse = NormalMatrix::Zero();
+  Eigen::VectorXd misclosure;
+  double s = correction.cwiseAbs().sum();  // 7, so at least one iteration runs
+  int remaining = kIterationBudget;
+  int iteration = 0;
 
-    while (s > kConvergenceTolerance) {
-        if (remaining <= 0)
-            break;
-        ++iteration;
-        const Eigen::MatrixXd design = design_matrix(source, params);
-        misclosure = misclosure_vector(source, target, params);
-        const NormalMatrix normal = design.transpose() * design;
-        check_rank(normal);
-        normal_inverse = normal.inverse();
-        correction = (normal_inverse * design.transpose()) * misclosure;
-        if (!correction.allFinite())
-            throw NumericError("iteration " + std::to_string(iteration) +
-                               " gave a non-finite correction; the normal equations could"
-                               " not be solved for these points");
-        params += correction;
-        if (on_iteration)
-            on_iteration(params);
-        s = correction.cwiseAbs().sum();
-        --remaining;
-    }
+  while (s > kConvergenceTolerance) {
+    if (remaining <= 0) break;
+    ++iteration;
+    const Eigen::MatrixXd design = design_matrix(source, params);
+    misclosure = misclosure_vector(source, target, params);
+    const NormalMatrix normal = design.transpose() * design;
+    check_rank(normal);
+    normal_inverse = normal.inverse();
+    correction = (normal_inverse * design.transpose()) * misclosure;
+    if (!correction.allFinite())
+      throw NumericError("iteration " + std::to_string(iteration) +
+                         " gave a non-finite correction; the normal equations could"
+                         " not be solved for these points");
+    params += correction;
+    if (on_iteration) on_iteration(params);
+    s = correction.cwiseAbs().sum();
+    --remaining;
+  }
 
-    // A correction that first meets the tolerance in the last allowed iteration
-    // still counts as exhausting the budget.
-    result.converged = remaining > 0;
-    result.params = params;
-    result.normal_inverse = normal_inverse;
-    result.misclosure = misclosure;
-    if (!result.converged)
-        return result;
+  // A correction that first meets the tolerance in the last allowed iteration
+  // still counts as exhausting the budget.
+  result.converged = remaining > 0;
+  result.params = params;
+  result.normal_inverse = normal_inverse;
+  result.misclosure = misclosure;
+  if (!result.converged) return result;
 
-    // Q and N^-1 are those of the last iteration, evaluated before its (negligible)
-    // correction was added. The redundancy is 3n - 7.
-    const double redundancy = static_cast<double>(3 * source.rows() - 7);
-    result.sigma0 = std::sqrt(misclosure.squaredNorm() / redundancy);
-    result.sigmax = result.sigma0 * normal_inverse.diagonal().array().sqrt();
-    check_precision(result);
-    return result;
+  // Q and N^-1 are those of the last iteration, evaluated before its (negligible)
+  // correction was added. The redundancy is 3n - 7.
+  const double redundancy = static_cast<double>(3 * source.rows() - 7);
+  result.sigma0 = std::sqrt(misclosure.squaredNorm() / redundancy);
+  result.sigmax = result.sigma0 * normal_inverse.diagonal().array().sqrt();
+  check_precision(result);
+  return result;
 }
 
 }  // namespace helmert7

@@ -32,12 +32,12 @@ class NumericError : public std::runtime_error {
 };
 
 struct AdjustmentResult {
-  bool converged = false;           ///< met the tolerance with iterations left
-  ParameterVector params;           ///< parameters after the last update
+  bool converged = false;                      ///< met the tolerance with iterations left
+  ParameterVector params;                      ///< parameters after the last update
   Eigen::Matrix<double, 7, 7> normal_inverse;  ///< inverse normal matrix of the last iteration
-  Eigen::VectorXd misclosure;       ///< misclosure vector of the last iteration
-  double sigma0 = 0;                ///< unit-weight standard error, sqrt(Q'Q / (3n - 7))
-  ParameterVector sigmax;           ///< standard errors of the parameters
+  Eigen::VectorXd misclosure;                  ///< misclosure vector of the last iteration
+  double sigma0 = 0;                           ///< unit-weight standard error, sqrt(Q'Q / (3n - 7))
+  ParameterVector sigmax;                      ///< standard errors of the parameters
 };
 
 /// Iteration budget and convergence tolerance on the sum of |correction|.

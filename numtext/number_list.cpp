@@ -2,8 +2,6 @@
 // Coordinate texts to numbers. The text is scanned once from front to back, so a
 // text of any length parses in linear time; each piece is copied into its own
 // string before conversion because strtod needs a terminating NUL.
-#include "numtext/numtext.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -11,98 +9,92 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "numtext/numtext.h"
+
 namespace helmert7 {
 namespace {
 
 constexpr std::size_t kShownPieceBytes = 40;
 
 // The piece as it appears in an error message: one short line.
-std::string shown_piece(std::string_view piece)
-{
-    if (piece.size() <= kShownPieceBytes)
-        return escape_control_bytes(piece);
-    return escape_control_bytes(piece.substr(0, kShownPieceBytes)) + "...";
+std::string shown_piece(std::string_view piece) {
+  if (piece.size() <= kShownPieceBytes) return escape_control_bytes(piece);
+  return escape_control_bytes(piece.substr(0, kShownPieceBytes)) + "...";
 }
 
-std::string failure_message(const char* what, std::size_t value_number, std::string_view piece)
-{
-    return std::string(what) + ": value " + std::to_string(value_number) + " is \"" +
-           shown_piece(piece) + "\"";
+std::string failure_message(const char* what, std::size_t value_number, std::string_view piece) {
+  return std::string(what) + ": value " + std::to_string(value_number) + " is \"" +
+         shown_piece(piece) + "\"";
 }
 
 // Converts one piece by strtod's rules: leading white space skipped, trailing
 // bytes ignored, no number at all or a range error (overflow or underflow as
 // strtod reports it) refused. `piece` must hold nothing beyond the piece itself.
-double convert_piece(const std::string& piece, std::size_t value_number)
-{
-    const char* begin = piece.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(begin, &end);
-    if (end == begin)
-        throw std::invalid_argument(failure_message("invalid stod argument", value_number, piece));
-    if (errno == ERANGE)
-        throw std::out_of_range(failure_message("stod argument out of range", value_number, piece));
-    return value;
+double convert_piece(const std::string& piece, std::size_t value_number) {
+  const char* begin = piece.c_str();
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(begin, &end);
+  if (end == begin)
+    throw std::invalid_argument(failure_message("invalid stod argument", value_number, piece));
+  if (errno == ERANGE)
+    throw std::out_of_range(failure_message("stod argument out of range", value_number, piece));
+  return value;
 }
 
 }  // namespace
 
-std::string escape_control_bytes(std::string_view text)
-{
-    std::string shown;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else if (c == '\r') {
-            shown += "\\r";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(byte));
-            shown += escaped;
-        } else {
-            shown += c;
-        }
+std::string escape_control_bytes(std::string_view text) {
+  std::string shown;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (c == '\r') {
+      shown += "\\r";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(byte));
+      shown += escaped;
+    } else {
+      shown += c;
     }
-    return shown;
+  }
+  return shown;
 }
 
-CoordinateList read_numbers(std::string text)
-{
-    // Blanks are decoration wherever they stand, also inside a number.
-    text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+CoordinateList read_numbers(std::string text) {
+  // Blanks are decoration wherever they stand, also inside a number.
+  text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
 
-    CoordinateList values;
-    values.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), ',')) + 1);
+  CoordinateList values;
+  values.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), ',')) + 1);
 
-    std::string piece;  // reused, so long texts do not allocate per value
-    std::size_t start = 0;
-    for (std::size_t comma = text.find(','); comma != std::string::npos;
-         comma = text.find(',', start)) {
-        piece.assign(text, start, comma - start);
-        values.push_back(convert_piece(piece, values.size() + 1));
-        start = comma + 1;
-    }
-    // What follows the last comma; nothing at all there is the allowed trailing comma.
-    if (start < text.size()) {
-        piece.assign(text, start, std::string::npos);
-        values.push_back(convert_piece(piece, values.size() + 1));
-    }
-    return values;
+  std::string piece;  // reused, so long texts do not allocate per value
+  std::size_t start = 0;
+  for (std::size_t comma = text.find(','); comma != std::string::npos;
+       comma = text.find(',', start)) {
+    piece.assign(text, start, comma - start);
+    values.push_back(convert_piece(piece, values.size() + 1));
+    start = comma + 1;
+  }
+  // What follows the last comma; nothing at all there is the allowed trailing comma.
+  if (start < text.size()) {
+    piece.assign(text, start, std::string::npos);
+    values.push_back(convert_piece(piece, values.size() + 1));
+  }
+  return values;
 }
 
-std::unique_ptr<double[]> read_numbers_counted(std::string text, std::size_t& count)
-{
-    const CoordinateList values = read_numbers(std::move(text));
-    if (values.empty())
-        return nullptr;
-    std::unique_ptr<double[]> block(new double[values.size()]);
-    std::copy(values.begin(), values.end(), block.get());
-    count = values.size();
-    return block;
+std::unique_ptr<double[]> read_numbers_counted(std::string text, std::size_t& count) {
+  const CoordinateList values = read_numbers(std::move(text));
+  if (values.empty()) return nullptr;
+  std::unique_ptr<double[]> block(new double[values.size()]);
+  std::copy(values.begin(), values.end(), block.get());
+  count = values.size();
+  return block;
 }
 
 }  // namespace helmert7

@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <string>
 
-#define FUZZ_CHECK(condition, what)                                                   \
-  do {                                                                                \
-    if (!(condition)) {                                                               \
-      std::fprintf(stderr, "property violated at %s:%d: %s\n", __FILE__, __LINE__,     \
-                   std::string(what).c_str());                                       \
-      std::abort();                                                                   \
-    }                                                                                 \
+#define FUZZ_CHECK(condition, what)                                                \
+  do {                                                                             \
+    if (!(condition)) {                                                            \
+      std::fprintf(stderr, "property violated at %s:%d: %s\n", __FILE__, __LINE__, \
+                   std::string(what).c_str());                                     \
+      std::abort();                                                                \
+    }                                                                              \
   } while (0)

@@ -57,8 +57,7 @@ void check_records(const ConfigRecordList& list) {
 
 // A string read of `record`, the file's first, into a buffer of `capacity` bytes
 // between two guard regions.
-void check_string_read(const std::string& path, const ConfigRecord& record,
-                       std::size_t capacity) {
+void check_string_read(const std::string& path, const ConfigRecord& record, std::size_t capacity) {
   constexpr std::size_t kGuard = 64;
   constexpr char kGuardByte = '\x5A';
   std::vector<char> memory(capacity + 2 * kGuard, kGuardByte);
@@ -98,8 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(reloaded.size() == list.size(), "rewrite keeps every record");
     for (std::size_t i = 0; i < list.size(); ++i) {
       FUZZ_CHECK(reloaded[i].section == list[i].section && reloaded[i].key == list[i].key &&
-                     reloaded[i].value == list[i].value &&
-                     reloaded[i].position == list[i].position,
+                     reloaded[i].value == list[i].value && reloaded[i].position == list[i].position,
                  "record " + std::to_string(i) + " survives the rewrite");
     }
   }

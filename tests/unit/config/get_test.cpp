@@ -17,8 +17,8 @@ using config_test::write_bytes;
 std::string get_string(const std::string& path, const char* section, const char* key,
                        const char* default_value) {
   std::string out(kConfigValueCapacity, 'X');
-  EXPECT_EQ(
-      config_get_string(path.c_str(), section, key, out.data(), out.size(), default_value), 0);
+  EXPECT_EQ(config_get_string(path.c_str(), section, key, out.data(), out.size(), default_value),
+            0);
   return out.c_str();
 }
 
@@ -31,8 +31,8 @@ TEST(ConfigGetString, ValueOrDefault) {
   EXPECT_EQ(get_string(file, "", "Src", "d"), "1, 2,3");
   EXPECT_EQ(get_string(file, "POINTS", "src", "d"), "4,5,6");
   EXPECT_EQ(get_string(file, "", "test", "d"), "1");
-  EXPECT_EQ(get_string(file, "", "des", "d"), "d");      // empty value
-  EXPECT_EQ(get_string(file, "", "other", "d"), "d");    // missing key
+  EXPECT_EQ(get_string(file, "", "des", "d"), "d");    // empty value
+  EXPECT_EQ(get_string(file, "", "other", "d"), "d");  // missing key
   EXPECT_EQ(get_string(file, "nowhere", "src", ""), "");
   EXPECT_EQ(get_string(scratch.path("missing.ini"), "", "src", "d"), "d");
 }
@@ -51,8 +51,7 @@ class SmallBuffer : public ::testing::Test {
 
   std::string get(const char* key, std::size_t capacity, const char* default_value = "") {
     std::memset(buffer_, 'G', sizeof buffer_);
-    config_get_string(scratch_.path("five.ini").c_str(), "", key, buffer_, capacity,
-                      default_value);
+    config_get_string(scratch_.path("five.ini").c_str(), "", key, buffer_, capacity, default_value);
     for (std::size_t i = capacity; i < sizeof buffer_; ++i) {
       EXPECT_EQ(buffer_[i], 'G') << "written past the capacity at " << i;
     }

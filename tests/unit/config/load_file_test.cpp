@@ -32,15 +32,18 @@ TEST(ConfigLoad, CarriageReturnsVanishAnywhere) {
 }
 
 TEST(ConfigLoad, NulEndsALine) {
-  const Rows expected = {{0, "", "a", "1"}, {1, "", "b", "2"}, {2, "", "key", "ab"},
-                         {3, "", "cd", "ef"}, {4, "", "x", "3"}};
+  const Rows expected = {{0, "", "a", "1"},
+                         {1, "", "b", "2"},
+                         {2, "", "key", "ab"},
+                         {3, "", "cd", "ef"},
+                         {4, "", "x", "3"}};
   EXPECT_EQ(load_rows(data_file("nul_byte.ini")), expected);
 }
 
 TEST(ConfigLoad, FormFeedAndSubEndALineAsItsLastByte) {
   // "[s]\f" does not end in "]", so it is no header and "z" stays in the empty section.
-  const Rows expected = {{0, "", "k", "v\f"},  {1, "", "z", "9"},      {2, "", "a", "b\f"},
-                         {3, "", "c", "d"},    {4, "", "sub", "1\x1a"}, {5, "", "e", "2"}};
+  const Rows expected = {{0, "", "k", "v\f"}, {1, "", "z", "9"},       {2, "", "a", "b\f"},
+                         {3, "", "c", "d"},   {4, "", "sub", "1\x1a"}, {5, "", "e", "2"}};
   EXPECT_EQ(load_rows(data_file("form_feed.ini")), expected);
 }
 
@@ -50,8 +53,8 @@ TEST(ConfigLoad, LastLineNeedsNoLineEnd) {
 }
 
 TEST(ConfigLoad, HeadersTrimAndEmptyNamesJoinTheLeadingSection) {
-  const Rows expected = {{0, "", "a", "0"}, {0, "main", "k", "v w"}, {0, "", "b", "1"},
-                         {0, "", "c", "2"}};
+  const Rows expected = {
+      {0, "", "a", "0"}, {0, "main", "k", "v w"}, {0, "", "b", "1"}, {0, "", "c", "2"}};
   const ConfigRecordList list = config_load_file(data_file("headers.ini").c_str());
   EXPECT_EQ(rows(list), expected);
   ASSERT_NE(config_find_record(list, "", "c"), nullptr);
@@ -65,8 +68,8 @@ TEST(ConfigLoad, HeaderTestComesBeforeEquals) {
 }
 
 TEST(ConfigLoad, CommentsOnlyAtTheStart) {
-  const Rows expected = {{0, "", "x", "1 ; c"}, {1, "", "y", "2 # d"},
-                         {2, "", "q", "\"quoted\" = yes"}};
+  const Rows expected = {
+      {0, "", "x", "1 ; c"}, {1, "", "y", "2 # d"}, {2, "", "q", "\"quoted\" = yes"}};
   EXPECT_EQ(load_rows(data_file("comments.ini")), expected);
 }
 
@@ -91,8 +94,8 @@ TEST(ConfigLoad, NamesMatchWithTheCaseBitIgnoredFirstInFileOrder) {
 
 TEST(ConfigLoad, SectionNamedTwiceResumes) {
   const ConfigRecordList list = config_load_file(data_file("section_twice.ini").c_str());
-  const Rows expected = {{0, "a", "x", "1"}, {0, "b", "y", "2"}, {0, "A", "x", "3"},
-                         {1, "A", "z", "4"}};
+  const Rows expected = {
+      {0, "a", "x", "1"}, {0, "b", "y", "2"}, {0, "A", "x", "3"}, {1, "A", "z", "4"}};
   EXPECT_EQ(rows(list), expected);
   EXPECT_EQ(config_find_record(list, "a", "x")->value, "1");
   EXPECT_EQ(config_find_record(list, "a", "z")->value, "4");
@@ -125,8 +128,7 @@ TEST(ConfigLoad, OverlongKeyOrValueDropsTheLineWhole) {
   ScratchDir scratch;
   const std::string key511(511, 'k'), value32767(32767, 'v');
   write_bytes(scratch.path("overlong.ini"),
-              key511 + "=1\n" + key511 + "k=2\nb=" + value32767 + "\nc=" + value32767 +
-                  "v\nd=4\n");
+              key511 + "=1\n" + key511 + "k=2\nb=" + value32767 + "\nc=" + value32767 + "v\nd=4\n");
   const Rows expected = {{0, "", key511, "1"}, {1, "", "b", value32767}, {2, "", "d", "4"}};
   EXPECT_EQ(load_rows(scratch.path("overlong.ini")), expected);
 }

@@ -24,8 +24,8 @@ using Names = std::vector<std::string>;
 
 TEST(ConfigWriteFile, HeaderBeforeEveryFirstKeyAndRoundTrip) {
   ScratchDir scratch;
-  const ConfigRecordList list = {{0, "", "a", "1"}, {1, "", "b", ""}, {0, "s", "k", "v w"},
-                                 {0, "S", "k2", "x = y"}};
+  const ConfigRecordList list = {
+      {0, "", "a", "1"}, {1, "", "b", ""}, {0, "s", "k", "v w"}, {0, "S", "k2", "x = y"}};
   ASSERT_TRUE(config_write_file(scratch.path("out.ini").c_str(), list));
   EXPECT_EQ(read_bytes(scratch.path("out.ini")),
             "[]\na = 1\nb = \n[s]\nk = v w\n[S]\nk2 = x = y\n");
@@ -47,8 +47,8 @@ TEST(ConfigWriteFile, LoadedFilesReadBackAsTheSameRecords) {
 TEST(ConfigWriteFile, RefusesALineTheLoaderWouldSplit) {
   ScratchDir scratch;
   const std::string file = scratch.path("full.ini");
-  const std::string line = std::string(kConfigNameCapacity - 1, 'k') + "=" +
-                           std::string(kConfigValueCapacity - 1, 'v');
+  const std::string line =
+      std::string(kConfigNameCapacity - 1, 'k') + "=" + std::string(kConfigValueCapacity - 1, 'v');
   write_bytes(file, "a=1\n" + line + "\n");
   const ConfigRecordList list = config_load_file(file.c_str());
   ASSERT_EQ(list.size(), 2u);
@@ -154,8 +154,7 @@ TEST(ConfigAtomicReplace, FailedWriteLeavesTheOldFileWhole) {
   const std::string big(20000, 'z');
   {
     FileSizeLimit limit(4096);
-    EXPECT_FALSE(config_write_file(scratch.path("direct.ini").c_str(),
-                                   {{0, "a", "y", big}}));
+    EXPECT_FALSE(config_write_file(scratch.path("direct.ini").c_str(), {{0, "a", "y", big}}));
     config_set_string(file.c_str(), "a", "y", big.c_str());
   }
   EXPECT_EQ(read_bytes(file), old_bytes);

@@ -45,8 +45,9 @@ TEST(ParameterReport, NoResidualLineWhenTheListsDifferInLength) {
 TEST(MapPoints, CentresMapsAndShiftsWholeTriplesOnly) {
   ParameterVector params = ParameterVector::Zero();
   params(6) = 1.0;  // scale factor 2
-  const std::vector<double> mapped = map_points({11, 12, 13, 99, 98}, Eigen::RowVector3d(10, 10, 10),
-                                                Eigen::RowVector3d(100, 200, 300), params);
+  const std::vector<double> mapped =
+      map_points({11, 12, 13, 99, 98}, Eigen::RowVector3d(10, 10, 10),
+                 Eigen::RowVector3d(100, 200, 300), params);
   EXPECT_EQ(mapped, (std::vector<double>{102, 204, 306}));
 }
 

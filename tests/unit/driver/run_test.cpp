@@ -42,9 +42,9 @@ TEST(Run, HundredThousandValuesInOneText) {
   const std::string path =
       (std::filesystem::temp_directory_path() / "helmert7_run_test_report.txt").string();
   std::ostringstream out, err;
-  ASSERT_EQ(run({"helmert7", "--inputsrc", source, "--inputdes", target, "--outfile", path}, out,
-                err),
-            kExitSuccess)
+  ASSERT_EQ(
+      run({"helmert7", "--inputsrc", source, "--inputdes", target, "--outfile", path}, out, err),
+      kExitSuccess)
       << err.str();
   EXPECT_EQ(err.str(), "");
   EXPECT_NE(out.str().find("source_points\n[33334 3 1 1]\n"), std::string::npos);

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The adjustment on points made with known parameters, and its refusals.
-#include "model/model.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
+
+#include "model/model.h"
 
 namespace helmert7 {
 namespace {
@@ -16,228 +16,208 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kArcSecond = kPi / (180.0 * 3600.0);
 
 // Geocentric coordinates on the GRS80 ellipsoid.
-Eigen::RowVector3d geocentric(double lat_deg, double lon_deg, double height)
-{
-    const double a = 6378137.0, e2 = 0.00669438002290;
-    const double lat = lat_deg * kPi / 180, lon = lon_deg * kPi / 180;
-    const double n = a / std::sqrt(1 - e2 * std::sin(lat) * std::sin(lat));
-    return {(n + height) * std::cos(lat) * std::cos(lon), (n + height) * std::cos(lat) * std::sin(lon),
-            (n * (1 - e2) + height) * std::sin(lat)};
+Eigen::RowVector3d geocentric(double lat_deg, double lon_deg, double height) {
+  const double a = 6378137.0, e2 = 0.00669438002290;
+  const double lat = lat_deg * kPi / 180, lon = lon_deg * kPi / 180;
+  const double n = a / std::sqrt(1 - e2 * std::sin(lat) * std::sin(lat));
+  return {(n + height) * std::cos(lat) * std::cos(lon),
+          (n + height) * std::cos(lat) * std::sin(lon), (n * (1 - e2) + height) * std::sin(lat)};
 }
 
-PointMatrix centred(const PointMatrix& points)
-{
-    return points.rowwise() - points.colwise().mean();
+PointMatrix centred(const PointMatrix& points) {
+  return points.rowwise() - points.colwise().mean();
 }
 
 // A regional network of some 80 km, centred as the run centres it.
-PointMatrix network()
-{
-    const double sites[][3] = {{47.10, 8.20, 512.3},  {47.35, 8.55, 421.7}, {46.92, 8.71, 1302.4},
-                               {47.48, 8.03, 388.0},  {46.85, 8.12, 905.6}, {47.21, 8.90, 610.2},
-                               {47.02, 8.41, 2110.9}, {47.40, 8.78, 455.1}};
-    PointMatrix points(8, 3);
-    for (int i = 0; i < 8; ++i)
-        points.row(i) = geocentric(sites[i][0], sites[i][1], sites[i][2]);
-    return centred(points);
+PointMatrix network() {
+  const double sites[][3] = {{47.10, 8.20, 512.3},  {47.35, 8.55, 421.7}, {46.92, 8.71, 1302.4},
+                             {47.48, 8.03, 388.0},  {46.85, 8.12, 905.6}, {47.21, 8.90, 610.2},
+                             {47.02, 8.41, 2110.9}, {47.40, 8.78, 455.1}};
+  PointMatrix points(8, 3);
+  for (int i = 0; i < 8; ++i) points.row(i) = geocentric(sites[i][0], sites[i][1], sites[i][2]);
+  return centred(points);
 }
 
-ParameterVector truth()
-{
-    ParameterVector p;
-    p << 2.134, -1.407, 0.865, 1.52 * kArcSecond, -2.31 * kArcSecond, 3.08 * kArcSecond, 4.21e-6;
-    return p;
+ParameterVector truth() {
+  ParameterVector p;
+  p << 2.134, -1.407, 0.865, 1.52 * kArcSecond, -2.31 * kArcSecond, 3.08 * kArcSecond, 4.21e-6;
+  return p;
 }
 
-PointMatrix transformed(const PointMatrix& source, const ParameterVector& params)
-{
-    PointMatrix target(source.rows(), 3);
-    for (Eigen::Index i = 0; i < source.rows(); ++i)
-        target.row(i) = transform_point(source(i, 0), source(i, 1), source(i, 2), params);
-    return target;
+PointMatrix transformed(const PointMatrix& source, const ParameterVector& params) {
+  PointMatrix target(source.rows(), 3);
+  for (Eigen::Index i = 0; i < source.rows(); ++i)
+    target.row(i) = transform_point(source(i, 0), source(i, 1), source(i, 2), params);
+  return target;
 }
 
-void expect_recovered(const ParameterVector& estimate, const ParameterVector& expected)
-{
-    for (int j = 0; j < 3; ++j)
-        EXPECT_NEAR(estimate(j), expected(j), 1e-9) << "translation " << j;
-    for (int j = 3; j < 7; ++j)
-        EXPECT_NEAR(estimate(j), expected(j), 1e-9 * std::abs(expected(j))) << "parameter " << j;
+void expect_recovered(const ParameterVector& estimate, const ParameterVector& expected) {
+  for (int j = 0; j < 3; ++j) EXPECT_NEAR(estimate(j), expected(j), 1e-9) << "translation " << j;
+  for (int j = 3; j < 7; ++j)
+    EXPECT_NEAR(estimate(j), expected(j), 1e-9 * std::abs(expected(j))) << "parameter " << j;
 }
 
-std::string failure_of(const PointMatrix& source, const PointMatrix& target)
-{
-    try {
-        estimate_parameters(source, target);
-    } catch (const NumericError& e) {
-        return e.what();
-    }
-    return "(no failure)";
+std::string failure_of(const PointMatrix& source, const PointMatrix& target) {
+  try {
+    estimate_parameters(source, target);
+  } catch (const NumericError& e) {
+    return e.what();
+  }
+  return "(no failure)";
 }
 
 // (sigma_min / sigma_max)^2 of the column-equilibrated design matrix: the
 // reciprocal condition number of the diagonally scaled normal matrix, found by SVD.
-double equilibrated_rcond(const PointMatrix& source)
-{
-    const Eigen::MatrixXd design = design_matrix(source, ParameterVector::Zero());
-    const Eigen::MatrixXd scaled = design * design.colwise().norm().cwiseInverse().asDiagonal();
-    const Eigen::VectorXd sv = Eigen::JacobiSVD<Eigen::MatrixXd>(scaled).singularValues();
-    return std::pow(sv(sv.size() - 1) / sv(0), 2);
+double equilibrated_rcond(const PointMatrix& source) {
+  const Eigen::MatrixXd design = design_matrix(source, ParameterVector::Zero());
+  const Eigen::MatrixXd scaled = design * design.colwise().norm().cwiseInverse().asDiagonal();
+  const Eigen::VectorXd sv = Eigen::JacobiSVD<Eigen::MatrixXd>(scaled).singularValues();
+  return std::pow(sv(sv.size() - 1) / sv(0), 2);
 }
 
 // Points near a line of awkward direction, off it by `offset` metres at most.
-PointMatrix near_line(double offset)
-{
-    const Eigen::RowVector3d direction = Eigen::RowVector3d(1, 2, 3).normalized();
-    const Eigen::RowVector3d across1 = Eigen::RowVector3d(3, 0, -1).normalized();
-    const Eigen::RowVector3d across2 = direction.cross(across1);
-    const double along[] = {-31000, -12500, 4200, 17800, 29300};
-    const double side[][2] = {{0.3, -0.8}, {-1.0, 0.2}, {0.6, 0.9}, {-0.4, -0.5}, {0.5, 0.2}};
-    PointMatrix points(5, 3);
-    for (int i = 0; i < 5; ++i)
-        points.row(i) = along[i] * direction +
-                        offset * (side[i][0] * across1 + side[i][1] * across2);
-    return centred(points);
+PointMatrix near_line(double offset) {
+  const Eigen::RowVector3d direction = Eigen::RowVector3d(1, 2, 3).normalized();
+  const Eigen::RowVector3d across1 = Eigen::RowVector3d(3, 0, -1).normalized();
+  const Eigen::RowVector3d across2 = direction.cross(across1);
+  const double along[] = {-31000, -12500, 4200, 17800, 29300};
+  const double side[][2] = {{0.3, -0.8}, {-1.0, 0.2}, {0.6, 0.9}, {-0.4, -0.5}, {0.5, 0.2}};
+  PointMatrix points(5, 3);
+  for (int i = 0; i < 5; ++i)
+    points.row(i) = along[i] * direction + offset * (side[i][0] * across1 + side[i][1] * across2);
+  return centred(points);
 }
 
-TEST(EstimateParameters, RecoversKnownParametersFromExactPoints)
-{
-    const PointMatrix source = network();
-    const PointMatrix target = transformed(source, truth());
-    std::vector<ParameterVector> steps;
-    const AdjustmentResult result =
-        estimate_parameters(source, target, [&](const ParameterVector& p) { steps.push_back(p); });
+TEST(EstimateParameters, RecoversKnownParametersFromExactPoints) {
+  const PointMatrix source = network();
+  const PointMatrix target = transformed(source, truth());
+  std::vector<ParameterVector> steps;
+  const AdjustmentResult result =
+      estimate_parameters(source, target, [&](const ParameterVector& p) { steps.push_back(p); });
 
-    ASSERT_TRUE(result.converged);
-    expect_recovered(result.params, truth());
-    EXPECT_LT(result.misclosure.cwiseAbs().maxCoeff(), 1e-9);  // metres
-    EXPECT_LT(result.sigma0, 1e-9);
+  ASSERT_TRUE(result.converged);
+  expect_recovered(result.params, truth());
+  EXPECT_LT(result.misclosure.cwiseAbs().maxCoeff(), 1e-9);  // metres
+  EXPECT_LT(result.sigma0, 1e-9);
 
-    // One report per iteration, few iterations, the last one the result.
-    ASSERT_GE(steps.size(), 2u);
-    EXPECT_LE(steps.size(), 5u);
-    EXPECT_EQ(steps.back(), result.params);
+  // One report per iteration, few iterations, the last one the result.
+  ASSERT_GE(steps.size(), 2u);
+  EXPECT_LE(steps.size(), 5u);
+  EXPECT_EQ(steps.back(), result.params);
 
-    // The first step is the least-squares solution of the linear model at zero.
-    const Eigen::MatrixXd design = design_matrix(source, ParameterVector::Zero());
-    const Eigen::VectorXd rhs = misclosure_vector(source, target, ParameterVector::Zero());
-    const ParameterVector linear = design.householderQr().solve(rhs);
-    EXPECT_TRUE(steps.front().isApprox(linear, 1e-9));
+  // The first step is the least-squares solution of the linear model at zero.
+  const Eigen::MatrixXd design = design_matrix(source, ParameterVector::Zero());
+  const Eigen::VectorXd rhs = misclosure_vector(source, target, ParameterVector::Zero());
+  const ParameterVector linear = design.householderQr().solve(rhs);
+  EXPECT_TRUE(steps.front().isApprox(linear, 1e-9));
 }
 
 // Residuals orthogonal to the columns of the design matrix at the truth leave the
 // truth a stationary point, so it is the estimate and sigma0 = |v| / sqrt(3n - 7).
-TEST(EstimateParameters, Sigma0AndSigmaxFromKnownResiduals)
-{
-    const PointMatrix source = network();
-    const Eigen::Index n = source.rows();
-    const Eigen::MatrixXd design = design_matrix(source, truth());
-    Eigen::VectorXd w(3 * n);
-    for (Eigen::Index i = 0; i < w.size(); ++i)
-        w(i) = 0.02 * std::sin(1.7 * static_cast<double>(i) + 0.3);
-    const Eigen::HouseholderQR<Eigen::MatrixXd> qr(design);
-    Eigen::VectorXd v = w - design * qr.solve(w);
-    v -= design * qr.solve(v);  // one refinement against rounding
+TEST(EstimateParameters, Sigma0AndSigmaxFromKnownResiduals) {
+  const PointMatrix source = network();
+  const Eigen::Index n = source.rows();
+  const Eigen::MatrixXd design = design_matrix(source, truth());
+  Eigen::VectorXd w(3 * n);
+  for (Eigen::Index i = 0; i < w.size(); ++i)
+    w(i) = 0.02 * std::sin(1.7 * static_cast<double>(i) + 0.3);
+  const Eigen::HouseholderQR<Eigen::MatrixXd> qr(design);
+  Eigen::VectorXd v = w - design * qr.solve(w);
+  v -= design * qr.solve(v);  // one refinement against rounding
 
-    PointMatrix target = transformed(source, truth());
-    for (Eigen::Index i = 0; i < n; ++i)
-        target.row(i) += v.segment<3>(3 * i).transpose();
+  PointMatrix target = transformed(source, truth());
+  for (Eigen::Index i = 0; i < n; ++i) target.row(i) += v.segment<3>(3 * i).transpose();
 
-    const AdjustmentResult result = estimate_parameters(source, target);
-    ASSERT_TRUE(result.converged);
-    expect_recovered(result.params, truth());
-    const double expected_sigma0 = v.norm() / std::sqrt(static_cast<double>(3 * n - 7));
-    EXPECT_NEAR(result.sigma0, expected_sigma0, 1e-8 * expected_sigma0);
+  const AdjustmentResult result = estimate_parameters(source, target);
+  ASSERT_TRUE(result.converged);
+  expect_recovered(result.params, truth());
+  const double expected_sigma0 = v.norm() / std::sqrt(static_cast<double>(3 * n - 7));
+  EXPECT_NEAR(result.sigma0, expected_sigma0, 1e-8 * expected_sigma0);
 
-    // diag((P'P)^-1) from the triangular factor, without forming P'P.
-    const Eigen::MatrixXd r = qr.matrixQR().topRows(7).triangularView<Eigen::Upper>();
-    const Eigen::MatrixXd r_inverse =
-        r.triangularView<Eigen::Upper>().solve(Eigen::MatrixXd::Identity(7, 7));
-    const Eigen::VectorXd expected_sigmax =
-        expected_sigma0 * r_inverse.rowwise().squaredNorm().cwiseSqrt();
-    for (int j = 0; j < 7; ++j)
-        EXPECT_NEAR(result.sigmax(j), expected_sigmax(j), 1e-6 * expected_sigmax(j)) << j;
+  // diag((P'P)^-1) from the triangular factor, without forming P'P.
+  const Eigen::MatrixXd r = qr.matrixQR().topRows(7).triangularView<Eigen::Upper>();
+  const Eigen::MatrixXd r_inverse =
+      r.triangularView<Eigen::Upper>().solve(Eigen::MatrixXd::Identity(7, 7));
+  const Eigen::VectorXd expected_sigmax =
+      expected_sigma0 * r_inverse.rowwise().squaredNorm().cwiseSqrt();
+  for (int j = 0; j < 7; ++j)
+    EXPECT_NEAR(result.sigmax(j), expected_sigmax(j), 1e-6 * expected_sigmax(j)) << j;
 }
 
-TEST(EstimateParameters, RefusesTooFewOrUnmatchedPoints)
-{
-    const PointMatrix source = network();
-    const PointMatrix target = transformed(source, truth());
-    EXPECT_EQ(failure_of(source.topRows(2), target.topRows(2)),
-              "seven parameters need at least three common points, got 2");
-    EXPECT_EQ(failure_of(source.topRows(5), target.topRows(6)),
-              "the source and target point counts differ (5 source points, 6 target points);"
-              " give every common point in both sets");
+TEST(EstimateParameters, RefusesTooFewOrUnmatchedPoints) {
+  const PointMatrix source = network();
+  const PointMatrix target = transformed(source, truth());
+  EXPECT_EQ(failure_of(source.topRows(2), target.topRows(2)),
+            "seven parameters need at least three common points, got 2");
+  EXPECT_EQ(failure_of(source.topRows(5), target.topRows(6)),
+            "the source and target point counts differ (5 source points, 6 target points);"
+            " give every common point in both sets");
 }
 
-TEST(EstimateParameters, NamesTheSetAndPointOfANonFiniteCoordinate)
-{
-    PointMatrix source = network();
-    PointMatrix target = transformed(source, truth());
-    source(1, 2) = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(failure_of(source, target),
-              "source point 2 has a NaN or infinite coordinate, or the centroid of the source"
-              " points overflowed");
-    source = network();
-    target(6, 0) = -std::numeric_limits<double>::infinity();
-    EXPECT_EQ(failure_of(source, target),
-              "target point 7 has a NaN or infinite coordinate, or the centroid of the target"
-              " points overflowed");
+TEST(EstimateParameters, NamesTheSetAndPointOfANonFiniteCoordinate) {
+  PointMatrix source = network();
+  PointMatrix target = transformed(source, truth());
+  source(1, 2) = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_EQ(failure_of(source, target),
+            "source point 2 has a NaN or infinite coordinate, or the centroid of the source"
+            " points overflowed");
+  source = network();
+  target(6, 0) = -std::numeric_limits<double>::infinity();
+  EXPECT_EQ(failure_of(source, target),
+            "target point 7 has a NaN or infinite coordinate, or the centroid of the target"
+            " points overflowed");
 }
 
-TEST(EstimateParameters, RefusesCollinearAndCoincidentPoints)
-{
-    const PointMatrix line = near_line(0.0);
-    EXPECT_NE(failure_of(line, transformed(line, truth())).find("collinear or coincident"),
-              std::string::npos);
+TEST(EstimateParameters, RefusesCollinearAndCoincidentPoints) {
+  const PointMatrix line = near_line(0.0);
+  EXPECT_NE(failure_of(line, transformed(line, truth())).find("collinear or coincident"),
+            std::string::npos);
 
-    const PointMatrix same = PointMatrix::Zero(4, 3);  // four coincident points, centred
-    EXPECT_NE(failure_of(same, same).find("reciprocal condition number 0,"), std::string::npos)
-        << failure_of(same, same);
+  const PointMatrix same = PointMatrix::Zero(4, 3);  // four coincident points, centred
+  EXPECT_NE(failure_of(same, same).find("reciprocal condition number 0,"), std::string::npos)
+      << failure_of(same, same);
 
-    // Three points of which two coincide span only a line.
-    PointMatrix pair(3, 3);
-    pair << 1000, 2000, 500, 1000, 2000, 500, -3000, 1000, 800;
-    pair = centred(pair);
-    EXPECT_NE(failure_of(pair, transformed(pair, truth())).find("collinear"), std::string::npos);
+  // Three points of which two coincide span only a line.
+  PointMatrix pair(3, 3);
+  pair << 1000, 2000, 500, 1000, 2000, 500, -3000, 1000, 800;
+  pair = centred(pair);
+  EXPECT_NE(failure_of(pair, transformed(pair, truth())).find("collinear"), std::string::npos);
 }
 
 // Just either side of the threshold, found independently by SVD: the threshold
 // alone decides between refusal and estimation.
-TEST(EstimateParameters, NearlyCollinearPointsAreJudgedByTheThreshold)
-{
-    const double probe = 10.0;
-    const double rcond_at_probe = equilibrated_rcond(near_line(probe));
-    ASSERT_GT(rcond_at_probe, 1e-8);  // the probe is well clear of the threshold
-    // The reciprocal condition number grows with the square of the offset.
-    const double offset_at_threshold = probe * std::sqrt(kMinReciprocalCondition / rcond_at_probe);
+TEST(EstimateParameters, NearlyCollinearPointsAreJudgedByTheThreshold) {
+  const double probe = 10.0;
+  const double rcond_at_probe = equilibrated_rcond(near_line(probe));
+  ASSERT_GT(rcond_at_probe, 1e-8);  // the probe is well clear of the threshold
+  // The reciprocal condition number grows with the square of the offset.
+  const double offset_at_threshold = probe * std::sqrt(kMinReciprocalCondition / rcond_at_probe);
 
-    const PointMatrix accepted = near_line(2.0 * offset_at_threshold);
-    const PointMatrix refused = near_line(0.5 * offset_at_threshold);
-    ASSERT_GT(equilibrated_rcond(accepted), 2 * kMinReciprocalCondition);
-    ASSERT_LT(equilibrated_rcond(refused), 0.5 * kMinReciprocalCondition);
+  const PointMatrix accepted = near_line(2.0 * offset_at_threshold);
+  const PointMatrix refused = near_line(0.5 * offset_at_threshold);
+  ASSERT_GT(equilibrated_rcond(accepted), 2 * kMinReciprocalCondition);
+  ASSERT_LT(equilibrated_rcond(refused), 0.5 * kMinReciprocalCondition);
 
-    EXPECT_NO_THROW(estimate_parameters(accepted, transformed(accepted, truth())));
-    EXPECT_NE(failure_of(refused, transformed(refused, truth())).find("collinear"),
-              std::string::npos);
+  EXPECT_NO_THROW(estimate_parameters(accepted, transformed(accepted, truth())));
+  EXPECT_NE(failure_of(refused, transformed(refused, truth())).find("collinear"),
+            std::string::npos);
 }
 
 // Coordinates of 1e10 m with metre residuals keep the rounding noise of every
 // correction far above the tolerance, so the iteration can never settle.
-TEST(EstimateParameters, ReportsAnExhaustedBudgetAsNotConverged)
-{
-    PointMatrix source(6, 3);
-    source << 1, 2, -3, -2, 1, 0.5, 3, -1, 2, -1, -2, 1, 0, 1.5, -2.5, 0, 0, 0;
-    source = centred(1e10 * source);
-    PointMatrix target = source;
-    target(0, 0) += 1000;
-    target(3, 1) -= 2000;
-    target(4, 2) += 700;
-    int iterations = 0;
-    const AdjustmentResult result =
-        estimate_parameters(source, target, [&](const ParameterVector&) { ++iterations; });
-    EXPECT_FALSE(result.converged);
-    EXPECT_EQ(iterations, kIterationBudget);
+TEST(EstimateParameters, ReportsAnExhaustedBudgetAsNotConverged) {
+  PointMatrix source(6, 3);
+  source << 1, 2, -3, -2, 1, 0.5, 3, -1, 2, -1, -2, 1, 0, 1.5, -2.5, 0, 0, 0;
+  source = centred(1e10 * source);
+  PointMatrix target = source;
+  target(0, 0) += 1000;
+  target(3, 1) -= 2000;
+  target(4, 2) += 700;
+  int iterations = 0;
+  const AdjustmentResult result =
+      estimate_parameters(source, target, [&](const ParameterVector&) { ++iterations; });
+  EXPECT_FALSE(result.converged);
+  EXPECT_EQ(iterations, kIterationBudget);
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "numtext/numtext.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <stdexcept>
 #include <string>
+
+#include "numtext/numtext.h"
 
 namespace helmert7 {
 namespace {
@@ -16,180 +16,163 @@ using namespace std::string_literals;
 // The what() text of the exception that parsing `text` throws; fails the test
 // when it throws nothing or something else.
 template <typename Exception>
-std::string failure_text(const std::string& text)
-{
-    try {
-        read_numbers(text);
-    } catch (const Exception& e) {
-        return e.what();
-    }
-    ADD_FAILURE() << "no expected exception for \"" << text << "\"";
-    return {};
+std::string failure_text(const std::string& text) {
+  try {
+    read_numbers(text);
+  } catch (const Exception& e) {
+    return e.what();
+  }
+  ADD_FAILURE() << "no expected exception for \"" << text << "\"";
+  return {};
 }
 
-TEST(ReadNumbers, CommaIsTheOnlySeparatorAndBlanksVanishEverywhere)
-{
-    EXPECT_EQ(read_numbers("1,2,3"), (CoordinateList{1, 2, 3}));
-    EXPECT_EQ(read_numbers("  1 , 2 ,3  "), (CoordinateList{1, 2, 3}));
-    EXPECT_EQ(read_numbers("1 234.5, - 2"), (CoordinateList{1234.5, -2}));
-    EXPECT_EQ(read_numbers("1 2 3"), (CoordinateList{123}));
-    EXPECT_EQ(read_numbers("1;2,3"), (CoordinateList{1, 3}));  // ";2" is trailing garbage
-    EXPECT_EQ(read_numbers("1,2,3,4,5,6,7").size(), 7u);     // no grouping into points
+TEST(ReadNumbers, CommaIsTheOnlySeparatorAndBlanksVanishEverywhere) {
+  EXPECT_EQ(read_numbers("1,2,3"), (CoordinateList{1, 2, 3}));
+  EXPECT_EQ(read_numbers("  1 , 2 ,3  "), (CoordinateList{1, 2, 3}));
+  EXPECT_EQ(read_numbers("1 234.5, - 2"), (CoordinateList{1234.5, -2}));
+  EXPECT_EQ(read_numbers("1 2 3"), (CoordinateList{123}));
+  EXPECT_EQ(read_numbers("1;2,3"), (CoordinateList{1, 3}));  // ";2" is trailing garbage
+  EXPECT_EQ(read_numbers("1,2,3,4,5,6,7").size(), 7u);       // no grouping into points
 }
 
-TEST(ReadNumbers, EmptyOrBlankTextGivesNoValues)
-{
-    EXPECT_TRUE(read_numbers("").empty());
-    EXPECT_TRUE(read_numbers("     ").empty());
+TEST(ReadNumbers, EmptyOrBlankTextGivesNoValues) {
+  EXPECT_TRUE(read_numbers("").empty());
+  EXPECT_TRUE(read_numbers("     ").empty());
 }
 
-TEST(ReadNumbers, OneTrailingCommaAddsNothing)
-{
-    EXPECT_EQ(read_numbers("1,2,3,"), (CoordinateList{1, 2, 3}));
-    EXPECT_EQ(read_numbers("1,2,3,   "), (CoordinateList{1, 2, 3}));
-    EXPECT_THROW(read_numbers("1,2,3,\n"), std::invalid_argument);
-    EXPECT_THROW(read_numbers("1,2,3,,"), std::invalid_argument);
+TEST(ReadNumbers, OneTrailingCommaAddsNothing) {
+  EXPECT_EQ(read_numbers("1,2,3,"), (CoordinateList{1, 2, 3}));
+  EXPECT_EQ(read_numbers("1,2,3,   "), (CoordinateList{1, 2, 3}));
+  EXPECT_THROW(read_numbers("1,2,3,\n"), std::invalid_argument);
+  EXPECT_THROW(read_numbers("1,2,3,,"), std::invalid_argument);
 }
 
-TEST(ReadNumbers, LineBreaksAreWhiteSpaceNotSeparators)
-{
-    EXPECT_EQ(read_numbers("1,\n2,\r\n3"), (CoordinateList{1, 2, 3}));
-    EXPECT_EQ(read_numbers("\t1,\v2,\f3\n"), (CoordinateList{1, 2, 3}));
-    EXPECT_EQ(read_numbers("1\n2"), (CoordinateList{1}));
-    EXPECT_EQ(read_numbers("1,2\n3,4"), (CoordinateList{1, 2, 4}));
+TEST(ReadNumbers, LineBreaksAreWhiteSpaceNotSeparators) {
+  EXPECT_EQ(read_numbers("1,\n2,\r\n3"), (CoordinateList{1, 2, 3}));
+  EXPECT_EQ(read_numbers("\t1,\v2,\f3\n"), (CoordinateList{1, 2, 3}));
+  EXPECT_EQ(read_numbers("1\n2"), (CoordinateList{1}));
+  EXPECT_EQ(read_numbers("1,2\n3,4"), (CoordinateList{1, 2, 4}));
 }
 
-TEST(ReadNumbers, PieceWithoutANumberIsInvalid)
-{
-    for (const char* text : {"1,,2", ",1", ",", "abc", "1,\t", "-", "+.", "e5", "1,x2"})
-        EXPECT_THROW(read_numbers(text), std::invalid_argument) << text;
+TEST(ReadNumbers, PieceWithoutANumberIsInvalid) {
+  for (const char* text : {"1,,2", ",1", ",", "abc", "1,\t", "-", "+.", "e5", "1,x2"})
+    EXPECT_THROW(read_numbers(text), std::invalid_argument) << text;
 }
 
-TEST(ReadNumbers, NumberFormsOfTheCLibrary)
-{
-    EXPECT_EQ(read_numbers("-1.5e3,+2,.5,7."), (CoordinateList{-1500, 2, 0.5, 7}));
-    EXPECT_EQ(read_numbers("1E2,1e+2,25e-1,1e"), (CoordinateList{100, 100, 2.5, 1}));
-    EXPECT_EQ(read_numbers("1.5abc,2x3"), (CoordinateList{1.5, 2}));
-    EXPECT_EQ(read_numbers("0x10,0X1p-2,-0x.8"), (CoordinateList{16, 0.25, -0.5}));
+TEST(ReadNumbers, NumberFormsOfTheCLibrary) {
+  EXPECT_EQ(read_numbers("-1.5e3,+2,.5,7."), (CoordinateList{-1500, 2, 0.5, 7}));
+  EXPECT_EQ(read_numbers("1E2,1e+2,25e-1,1e"), (CoordinateList{100, 100, 2.5, 1}));
+  EXPECT_EQ(read_numbers("1.5abc,2x3"), (CoordinateList{1.5, 2}));
+  EXPECT_EQ(read_numbers("0x10,0X1p-2,-0x.8"), (CoordinateList{16, 0.25, -0.5}));
 
-    const CoordinateList special = read_numbers("inf,-Infinity,nan,NAN(123),-nan");
-    ASSERT_EQ(special.size(), 5u);
-    EXPECT_EQ(special[0], std::numeric_limits<double>::infinity());
-    EXPECT_EQ(special[1], -std::numeric_limits<double>::infinity());
-    for (std::size_t i = 2; i < special.size(); ++i)
-        EXPECT_TRUE(std::isnan(special[i])) << i;
+  const CoordinateList special = read_numbers("inf,-Infinity,nan,NAN(123),-nan");
+  ASSERT_EQ(special.size(), 5u);
+  EXPECT_EQ(special[0], std::numeric_limits<double>::infinity());
+  EXPECT_EQ(special[1], -std::numeric_limits<double>::infinity());
+  for (std::size_t i = 2; i < special.size(); ++i) EXPECT_TRUE(std::isnan(special[i])) << i;
 }
 
-TEST(ReadNumbers, EmbeddedNulEndsTheNumberButNotThePiece)
-{
-    EXPECT_EQ(read_numbers("1,2\0junk,3"s), (CoordinateList{1, 2, 3}));
-    EXPECT_THROW(read_numbers("1,\0" "2"s), std::invalid_argument);
+TEST(ReadNumbers, EmbeddedNulEndsTheNumberButNotThePiece) {
+  EXPECT_EQ(read_numbers("1,2\0junk,3"s), (CoordinateList{1, 2, 3}));
+  EXPECT_THROW(read_numbers("1,\0"
+                            "2"s),
+               std::invalid_argument);
 }
 
-TEST(ReadNumbers, RangeErrorsAsStrtodReportsThem)
-{
-    for (const char* text : {"1e999", "-1e999", "1,2,1e400", "1e-400"})
-        EXPECT_THROW(read_numbers(text), std::out_of_range) << text;
-    // glibc flags an inexact subnormal result as a range error, an exact one not.
-    EXPECT_THROW(read_numbers("1e-310"), std::out_of_range);
-    EXPECT_EQ(read_numbers("0x1p-1074"),
-              (CoordinateList{std::numeric_limits<double>::denorm_min()}));
-    EXPECT_EQ(read_numbers("2.2250738585072014e-308"),
-              (CoordinateList{std::numeric_limits<double>::min()}));
-    EXPECT_EQ(read_numbers("1.7976931348623157e308"),
-              (CoordinateList{std::numeric_limits<double>::max()}));
+TEST(ReadNumbers, RangeErrorsAsStrtodReportsThem) {
+  for (const char* text : {"1e999", "-1e999", "1,2,1e400", "1e-400"})
+    EXPECT_THROW(read_numbers(text), std::out_of_range) << text;
+  // glibc flags an inexact subnormal result as a range error, an exact one not.
+  EXPECT_THROW(read_numbers("1e-310"), std::out_of_range);
+  EXPECT_EQ(read_numbers("0x1p-1074"), (CoordinateList{std::numeric_limits<double>::denorm_min()}));
+  EXPECT_EQ(read_numbers("2.2250738585072014e-308"),
+            (CoordinateList{std::numeric_limits<double>::min()}));
+  EXPECT_EQ(read_numbers("1.7976931348623157e308"),
+            (CoordinateList{std::numeric_limits<double>::max()}));
 }
 
-TEST(ReadNumbers, MessageNamesValueNumberAndPiece)
-{
-    EXPECT_EQ(failure_text<std::invalid_argument>("1,,2"),
-              R"(invalid stod argument: value 2 is "")");
-    EXPECT_EQ(failure_text<std::invalid_argument>("1, 2, x y ,4"),
-              R"(invalid stod argument: value 3 is "xy")");
-    EXPECT_EQ(failure_text<std::out_of_range>("0,0,0,1e 999"),
-              R"(stod argument out of range: value 4 is "1e999")");
-    EXPECT_EQ(failure_text<std::invalid_argument>("1,2,3,\n"),
-              R"(invalid stod argument: value 4 is "\n")");
+TEST(ReadNumbers, MessageNamesValueNumberAndPiece) {
+  EXPECT_EQ(failure_text<std::invalid_argument>("1,,2"), R"(invalid stod argument: value 2 is "")");
+  EXPECT_EQ(failure_text<std::invalid_argument>("1, 2, x y ,4"),
+            R"(invalid stod argument: value 3 is "xy")");
+  EXPECT_EQ(failure_text<std::out_of_range>("0,0,0,1e 999"),
+            R"(stod argument out of range: value 4 is "1e999")");
+  EXPECT_EQ(failure_text<std::invalid_argument>("1,2,3,\n"),
+            R"(invalid stod argument: value 4 is "\n")");
 }
 
-TEST(ReadNumbers, MessageEscapesControlBytesAndKeepsOthers)
-{
-    EXPECT_EQ(failure_text<std::invalid_argument>("\t\r\x01\x1f\x7f" "a"),
-              R"(invalid stod argument: value 1 is "\t\r\x01\x1F\x7Fa")");
-    EXPECT_EQ(failure_text<std::invalid_argument>("\0"s), R"(invalid stod argument: value 1 is "\x00")");
-    EXPECT_EQ(failure_text<std::invalid_argument>("\xC3\xA9t\xE9"),
-              "invalid stod argument: value 1 is \"\xC3\xA9t\xE9\"");
+TEST(ReadNumbers, MessageEscapesControlBytesAndKeepsOthers) {
+  EXPECT_EQ(failure_text<std::invalid_argument>("\t\r\x01\x1f\x7f"
+                                                "a"),
+            R"(invalid stod argument: value 1 is "\t\r\x01\x1F\x7Fa")");
+  EXPECT_EQ(failure_text<std::invalid_argument>("\0"s),
+            R"(invalid stod argument: value 1 is "\x00")");
+  EXPECT_EQ(failure_text<std::invalid_argument>("\xC3\xA9t\xE9"),
+            "invalid stod argument: value 1 is \"\xC3\xA9t\xE9\"");
 }
 
-TEST(ReadNumbers, MessageCutsLongPiecesAfterFortyBytes)
-{
-    const std::string forty(40, 'a');
-    EXPECT_EQ(failure_text<std::invalid_argument>(forty),
-              "invalid stod argument: value 1 is \"" + forty + "\"");
-    EXPECT_EQ(failure_text<std::invalid_argument>("1," + forty + "bcdef"),
-              "invalid stod argument: value 2 is \"" + forty + "...\"");
+TEST(ReadNumbers, MessageCutsLongPiecesAfterFortyBytes) {
+  const std::string forty(40, 'a');
+  EXPECT_EQ(failure_text<std::invalid_argument>(forty),
+            "invalid stod argument: value 1 is \"" + forty + "\"");
+  EXPECT_EQ(failure_text<std::invalid_argument>("1," + forty + "bcdef"),
+            "invalid stod argument: value 2 is \"" + forty + "...\"");
 
-    // The cut counts bytes of the piece, before escaping.
-    std::string escaped;
-    for (int i = 0; i < 40; ++i)
-        escaped += "\\n";
-    const std::string message = failure_text<std::invalid_argument>(std::string(41, '\n') + "x");
-    EXPECT_EQ(message, "invalid stod argument: value 1 is \"" + escaped + "...\"");
-    EXPECT_EQ(message.find('\n'), std::string::npos);
+  // The cut counts bytes of the piece, before escaping.
+  std::string escaped;
+  for (int i = 0; i < 40; ++i) escaped += "\\n";
+  const std::string message = failure_text<std::invalid_argument>(std::string(41, '\n') + "x");
+  EXPECT_EQ(message, "invalid stod argument: value 1 is \"" + escaped + "...\"");
+  EXPECT_EQ(message.find('\n'), std::string::npos);
 }
 
 // A long text whose values are known exactly: quarters print exactly with "%f".
-std::string quarters_text(std::size_t n, CoordinateList& expected)
-{
-    std::string text;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double value = static_cast<double>(i) * 0.25 - 1000.0;
-        expected.push_back(value);
-        text += std::to_string(value) + (i % 3 == 2 ? ",\n" : ", ");
-    }
-    return text;
+std::string quarters_text(std::size_t n, CoordinateList& expected) {
+  std::string text;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double value = static_cast<double>(i) * 0.25 - 1000.0;
+    expected.push_back(value);
+    text += std::to_string(value) + (i % 3 == 2 ? ",\n" : ", ");
+  }
+  return text;
 }
 
-TEST(ReadNumbers, LongTextParsesCompletelyAndNumbersFailuresCorrectly)
-{
-    CoordinateList expected;
-    const std::string text = quarters_text(100000, expected);
-    EXPECT_EQ(read_numbers(text), expected);
-    EXPECT_EQ(failure_text<std::invalid_argument>(text + "bad"),
-              R"(invalid stod argument: value 100001 is "bad")");
+TEST(ReadNumbers, LongTextParsesCompletelyAndNumbersFailuresCorrectly) {
+  CoordinateList expected;
+  const std::string text = quarters_text(100000, expected);
+  EXPECT_EQ(read_numbers(text), expected);
+  EXPECT_EQ(failure_text<std::invalid_argument>(text + "bad"),
+            R"(invalid stod argument: value 100001 is "bad")");
 }
 
-TEST(ReadNumbersCounted, AgreesWithTheListBeyondSixteenBits)
-{
-    CoordinateList expected;
-    const std::string text = quarters_text(100000, expected);
+TEST(ReadNumbersCounted, AgreesWithTheListBeyondSixteenBits) {
+  CoordinateList expected;
+  const std::string text = quarters_text(100000, expected);
+  std::size_t count = 0;
+  const std::unique_ptr<double[]> block = read_numbers_counted(text, count);
+  ASSERT_NE(block, nullptr);
+  ASSERT_EQ(count, expected.size());
+  EXPECT_EQ(CoordinateList(block.get(), block.get() + count), expected);
+}
+
+TEST(ReadNumbersCounted, AgreesWithTheListOnShortTexts) {
+  for (const char* text : {"7", "1,2,3,", "-1.5e3, +2, .5, 0x10, 1\n2, 4,5,6,7"}) {
     std::size_t count = 0;
     const std::unique_ptr<double[]> block = read_numbers_counted(text, count);
-    ASSERT_NE(block, nullptr);
-    ASSERT_EQ(count, expected.size());
-    EXPECT_EQ(CoordinateList(block.get(), block.get() + count), expected);
+    ASSERT_NE(block, nullptr) << text;
+    EXPECT_EQ(CoordinateList(block.get(), block.get() + count), read_numbers(text)) << text;
+  }
 }
 
-TEST(ReadNumbersCounted, AgreesWithTheListOnShortTexts)
-{
-    for (const char* text : {"7", "1,2,3,", "-1.5e3, +2, .5, 0x10, 1\n2, 4,5,6,7"}) {
-        std::size_t count = 0;
-        const std::unique_ptr<double[]> block = read_numbers_counted(text, count);
-        ASSERT_NE(block, nullptr) << text;
-        EXPECT_EQ(CoordinateList(block.get(), block.get() + count), read_numbers(text)) << text;
-    }
-}
+TEST(ReadNumbersCounted, EmptyListOrFailureLeavesCountAlone) {
+  std::size_t count = 42;
+  EXPECT_EQ(read_numbers_counted("", count), nullptr);
+  EXPECT_EQ(read_numbers_counted("   ", count), nullptr);
+  EXPECT_EQ(count, 42u);
 
-TEST(ReadNumbersCounted, EmptyListOrFailureLeavesCountAlone)
-{
-    std::size_t count = 42;
-    EXPECT_EQ(read_numbers_counted("", count), nullptr);
-    EXPECT_EQ(read_numbers_counted("   ", count), nullptr);
-    EXPECT_EQ(count, 42u);
-
-    EXPECT_THROW(read_numbers_counted("1,2,,3", count), std::invalid_argument);
-    EXPECT_THROW(read_numbers_counted("1,2,1e999", count), std::out_of_range);
-    EXPECT_EQ(count, 42u);
+  EXPECT_THROW(read_numbers_counted("1,2,,3", count), std::invalid_argument);
+  EXPECT_THROW(read_numbers_counted("1,2,1e999", count), std::out_of_range);
+  EXPECT_EQ(count, 42u);
 }
 
 }  // namespace
