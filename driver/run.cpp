@@ -78,8 +78,8 @@ std::string apply_configuration(const std::string& named, const std::string& exe
   if (!std::ifstream(path)) return "cannot read configuration file " + in_quotes(path);
 
   std::vector<char> buffer(kConfigValueCapacity);
-  for (CoordinateText* input : {&source, &target, &test}) {
-    const char* key = input == &source ? "src" : input == &target ? "des" : "test";
+  for (const auto& [input, key] :
+       {std::pair(&source, "src"), std::pair(&target, "des"), std::pair(&test, "test")}) {
     std::fill(buffer.begin(), buffer.end(), '\0');
     config_get_string(path.c_str(), "", key, buffer.data(), buffer.size(), "");
     if (buffer[0] != '\0') {
@@ -90,13 +90,28 @@ std::string apply_configuration(const std::string& named, const std::string& exe
   return {};
 }
 
-// NaN and infinity are numbers to the parser but no coordinates. The 1-based
-// number of the first point holding one, or 0.
-std::size_t first_non_finite_point(const double* values, std::size_t points) {
-  for (std::size_t i = 0; i < 3 * points; ++i) {
-    if (!std::isfinite(values[i])) return i / 3 + 1;
+// The checks between parsing and the trace: a failure message, or empty.
+std::string problem_with_points(const double* source, std::size_t source_count,
+                                const double* target, std::size_t target_count) {
+  const std::size_t n_src = source_count / 3, n_tar = target_count / 3;
+  if (n_src != n_tar) {
+    return "the source text gives " + std::to_string(n_src) + " points but the target text gives " +
+           std::to_string(n_tar) + " points; every source point needs its target point";
   }
-  return 0;
+  if (n_src < 3) {
+    return std::to_string(n_src) +
+           " common points are too few: the seven parameters need at least three points that "
+           "are not collinear";
+  }
+  // NaN and infinity are numbers to the parser but no coordinates.
+  for (const auto& [values, role] : {std::pair(source, "source"), std::pair(target, "target")}) {
+    for (std::size_t i = 0; i < 3 * n_src; ++i) {
+      if (!std::isfinite(values[i])) {
+        return role + (" point " + std::to_string(i / 3 + 1)) + " has a NaN or infinite coordinate";
+      }
+    }
+  }
+  return {};
 }
 
 PointMatrix point_matrix(const double* values, std::size_t count) {
@@ -158,25 +173,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return fail(err, parse_failure(*parsing, e));
   }
 
-  const std::size_t n_src = source_count / 3, n_tar = target_count / 3;
-  if (n_src != n_tar) {
-    return fail(err, "the source text gives " + std::to_string(n_src) +
-                         " points but the target text gives " + std::to_string(n_tar) +
-                         " points; every source point needs its target point");
-  }
-  if (n_src < 3) {
-    return fail(err, std::to_string(n_src) +
-                         " common points are too few: the seven "
-                         "parameters need at least three points that are not collinear");
-  }
-
-  for (const auto& [values, role] :
-       {std::pair(source_block.get(), "source"), std::pair(target_block.get(), "target")}) {
-    if (const std::size_t point = first_non_finite_point(values, n_src)) {
-      return fail(err,
-                  role + (" point " + std::to_string(point)) + " has a NaN or infinite coordinate");
-    }
-  }
+  const std::string problem =
+      problem_with_points(source_block.get(), source_count, target_block.get(), target_count);
+  if (!problem.empty()) return fail(err, problem);
 
   try {
     PointMatrix source_points = point_matrix(source_block.get(), source_count);
