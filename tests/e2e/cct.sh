@@ -7,11 +7,6 @@ source "$(dirname "$0")/lib.bash" "$@"
 
 command -v cct >/dev/null || { fail "cct (Debian proj-bin) is not installed"; finish; }
 
-EXAMPLES=$TESTS/../examples
-SRC=$(cat "$EXAMPLES/source.txt")
-DES=$(cat "$EXAMPLES/target.txt")
-TEST=$(cat "$EXAMPLES/test.txt")
-
 run_tool --inputsrc "$SRC" --inputdes "$DES" --outfile parameters.txt
 expect_status 0
 IFS=, read -r AX AY AZ < <(sed -n 's/^avesrc=//p' parameters.txt)

@@ -12,6 +12,12 @@ trap 'rm -rf "$SCRATCH"' EXIT
 cd "$SCRATCH" || exit 1
 FAILURES=0
 
+# The bundled example's texts.
+EXAMPLES=$TESTS/../examples
+SRC=$(cat "$EXAMPLES/source.txt")
+DES=$(cat "$EXAMPLES/target.txt")
+TEST=$(cat "$EXAMPLES/test.txt")
+
 # run_tool ARGS...: runs the tool here; sets STATUS and fills stdout, stderr.
 run_tool() {
   "$TOOL" "$@" >stdout 2>stderr

@@ -4,11 +4,6 @@
 # elapsed seconds masked) and the output file.
 source "$(dirname "$0")/lib.bash" "$@"
 
-EXAMPLES=$TESTS/../examples
-SRC=$(cat "$EXAMPLES/source.txt")
-DES=$(cat "$EXAMPLES/target.txt")
-TEST=$(cat "$EXAMPLES/test.txt")
-
 run_tool --inputsrc "$SRC" --inputdes "$DES" --outfile parameters.txt
 expect_status 0
 expect_file stdout "$DATA/example_parameters.stdout"
