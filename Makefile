@@ -48,10 +48,11 @@ test-sanitize: deps
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j$(JOBS)
 
 # Each libFuzzer target for FUZZ_SECONDS, starting from its seed corpus; what it
-# finds stays in $(FUZZ_BUILD)/corpus, crashes in $(FUZZ_BUILD)/crash-*.
+# finds stays in $(FUZZ_BUILD)/corpus, crashes in $(FUZZ_BUILD)/crash-*. Built
+# without NDEBUG, so Eigen's index and size assertions stay on.
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DHELMERT7_FUZZ=ON -DBUILD_TESTING=OFF
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DHELMERT7_FUZZ=ON -DBUILD_TESTING=OFF
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
 	@for target in $(FUZZ_TARGETS); do \
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$target && \
