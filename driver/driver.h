@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "model/model.h"
+#include "numtext/numtext.h"
+
 namespace helmert7 {
 
 /// Option name to value, ordered bytewise; holds only the five option names.
@@ -35,13 +38,6 @@ OptionMap build_option_map(const std::vector<std::string>& words, std::ostream& 
 /// Prints a matrix: its name, "[rows cols 1 1]", one line per row with every value
 /// as "%.10g" right-aligned to the widest value after four blanks, then an empty line.
 void print_matrix(std::ostream& out, const std::string& name, const Eigen::MatrixXd& matrix);
-
-}  // namespace helmert7
-
-#include "model/model.h"
-#include "numtext/numtext.h"
-
-namespace helmert7 {
 
 /// Maps the whole (x, y, z) triples of `points` from the source into the target
 /// system: subtract ave_src, transform_point, add ave_tar. A tail of one or two
