@@ -32,8 +32,19 @@ std::string exe_dir_of(const std::string& program_path);
 
 /// Builds the OptionMap from the words after the program path, echoing every word
 /// to `out` on a line of its own before it is interpreted. A value word goes to the
-/// first option in key order whose value is still empty.
-OptionMap build_option_map(const std::vector<std::string>& words, std::ostream& out);
+/// first option in key order whose value is still empty; a non-empty value word that
+/// no option takes is appended to `unbound` when given.
+OptionMap build_option_map(const std::vector<std::string>& words, std::ostream& out,
+                           std::vector<std::string>* unbound = nullptr);
+
+/// Why the command line cannot be taken as given, or empty: a word beginning with
+/// "--" that is no option name (with the nearest name when one or two edits away),
+/// else the first of the `unbound` value words.
+std::string command_line_problem(const std::vector<std::string>& words,
+                                 const std::vector<std::string>& unbound);
+
+/// The text between single quotes, its control bytes escaped, for messages.
+std::string in_quotes(const std::string& text);
 
 /// Prints a matrix: its name, "[rows cols 1 1]", one line per row with every value
 /// as "%.10g" right-aligned to the widest value after four blanks, then an empty line.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The run: inputs, gate, points and centroids, adjustment, report, exit status.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -37,8 +38,6 @@ int fail(std::ostream& err, const std::string& message) {
   err << "helmert7: " << message << std::endl;
   return kExitFailure;
 }
-
-std::string in_quotes(const std::string& text) { return "'" + escape_control_bytes(text) + "'"; }
 
 // "%g", as the default number format of an output stream writes a double.
 std::string general_number(double value) {
@@ -90,18 +89,44 @@ std::string apply_configuration(const std::string& named, const std::string& exe
   return {};
 }
 
+// "1 2 3": blanks between digits, which join them into one number.
+bool has_blanks_between_digits(const std::string& text) {
+  const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!is_digit(text[i])) continue;
+    std::size_t next = i + 1;
+    while (next < text.size() && (text[next] == ' ' || text[next] == '\t')) ++next;
+    if (next > i + 1 && next < text.size() && is_digit(text[next])) return true;
+  }
+  return false;
+}
+
+std::string values_counted(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " value" : " values");
+}
+
+// Said when a text gives too few points: blanks may have run its values together.
+std::string blank_hint(const CoordinateText& source, const CoordinateText& target) {
+  if (!has_blanks_between_digits(source.text) && !has_blanks_between_digits(target.text)) return {};
+  return "; separate the values with commas, not blanks";
+}
+
 // The checks between parsing and the trace: a failure message, or empty.
-std::string problem_with_points(const double* source, std::size_t source_count,
+std::string problem_with_points(const CoordinateText& source_text, const double* source,
+                                std::size_t source_count, const CoordinateText& target_text,
                                 const double* target, std::size_t target_count) {
   const std::size_t n_src = source_count / 3, n_tar = target_count / 3;
   if (n_src != n_tar) {
     return "the source text gives " + std::to_string(n_src) + " points but the target text gives " +
-           std::to_string(n_tar) + " points; every source point needs its target point";
+           std::to_string(n_tar) + " points; every source point needs its target point" +
+           (std::min(n_src, n_tar) < 3 ? blank_hint(source_text, target_text) : std::string());
   }
   if (n_src < 3) {
     return std::to_string(n_src) +
            " common points are too few: the seven parameters need at least three points that "
-           "are not collinear";
+           "are not collinear; the source text gives " +
+           values_counted(source_count) + " and the target text " + values_counted(target_count) +
+           blank_hint(source_text, target_text);
   }
   // NaN and infinity are numbers to the parser but no coordinates.
   for (const auto& [values, role] : {std::pair(source, "source"), std::pair(target, "target")}) {
@@ -125,11 +150,17 @@ PointMatrix point_matrix(const double* values, std::size_t count) {
 
 }  // namespace
 
+std::string in_quotes(const std::string& text) { return "'" + escape_control_bytes(text) + "'"; }
+
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const std::string exe_dir = args.empty() ? std::string() : exe_dir_of(args[0]);
-  const OptionMap options = build_option_map(
-      args.empty() ? args : std::vector<std::string>(args.begin() + 1, args.end()), out);
+  const std::vector<std::string> words =
+      args.empty() ? args : std::vector<std::string>(args.begin() + 1, args.end());
+  std::vector<std::string> unbound;
+  const OptionMap options = build_option_map(words, out, &unbound);
   out.flush();
+  const std::string refusal = command_line_problem(words, unbound);
+  if (!refusal.empty()) return fail(err, refusal);
 
   const std::string output_path =
       options.count("--outfile") ? options.at("--outfile") : exe_dir + "out.txt";
@@ -173,8 +204,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return fail(err, parse_failure(*parsing, e));
   }
 
-  const std::string problem =
-      problem_with_points(source_block.get(), source_count, target_block.get(), target_count);
+  const std::string problem = problem_with_points(source, source_block.get(), source_count, target,
+                                                  target_block.get(), target_count);
   if (!problem.empty()) return fail(err, problem);
 
   try {

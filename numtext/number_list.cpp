@@ -3,6 +3,7 @@
 // text of any length parses in linear time; each piece is copied into its own
 // string before conversion because strtod needs a terminating NUL.
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -27,9 +28,12 @@ std::string failure_message(const char* what, std::size_t value_number, std::str
          shown_piece(piece) + "\"";
 }
 
-// Converts one piece by strtod's rules: leading white space skipped, trailing
-// bytes ignored, no number at all or a range error (overflow or underflow as
-// strtod reports it) refused. `piece` must hold nothing beyond the piece itself.
+bool is_white_space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+// Converts one piece by strtod's rules, white space allowed before and after the
+// number. No number at all, anything else after it (two numbers run together
+// across a line end, "1.5abc") or a range error (overflow or underflow as strtod
+// reports it) is refused. `piece` must hold nothing beyond the piece itself.
 double convert_piece(const std::string& piece, std::size_t value_number) {
   const char* begin = piece.c_str();
   char* end = nullptr;
@@ -37,6 +41,17 @@ double convert_piece(const std::string& piece, std::size_t value_number) {
   const double value = std::strtod(begin, &end);
   if (end == begin)
     throw std::invalid_argument(failure_message("invalid stod argument", value_number, piece));
+  const char* const piece_end = begin + piece.size();  // past an embedded NUL too
+  const char* rest = end;
+  while (rest != piece_end && is_white_space(*rest)) ++rest;
+  if (rest != piece_end) {
+    const bool across_line_end = std::any_of(static_cast<const char*>(end), rest,
+                                             [](char c) { return c == '\n' || c == '\r'; });
+    throw std::invalid_argument(
+        failure_message("invalid stod argument", value_number, piece) +
+        (across_line_end ? ": separate the values with commas, also at the end of a line"
+                         : ": only white space may follow the number"));
+  }
   if (errno == ERANGE)
     throw std::out_of_range(failure_message("stod argument out of range", value_number, piece));
   return value;

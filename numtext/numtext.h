@@ -18,12 +18,12 @@ using CoordinateList = std::vector<double>;
 
 /// Parses a coordinate text: blanks (0x20) are deleted everywhere, the comma is the
 /// only separator, one trailing comma is allowed, and each piece is converted by
-/// the rules of std::stod in the C locale (leading white space skipped, trailing
-/// garbage ignored). An empty or all-blank text gives an empty list.
-/// Throws std::invalid_argument ("invalid stod argument: ...") for a piece that does
-/// not start with a number and std::out_of_range ("stod argument out of range: ...")
-/// for one outside the range of double; the message goes on to name the 1-based
-/// value number and the offending piece.
+/// the rules of std::stod in the C locale; white space may stand before and after
+/// the number, nothing else. An empty or all-blank text gives an empty list.
+/// Throws std::invalid_argument ("invalid stod argument: ...") for a piece that is
+/// not one number and std::out_of_range ("stod argument out of range: ...") for one
+/// outside the range of double; the message goes on to name the 1-based value
+/// number and the offending piece.
 CoordinateList read_numbers(std::string text);
 
 /// The same values as read_numbers, as a heap block. Stores the number of values in

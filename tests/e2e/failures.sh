@@ -41,7 +41,16 @@ expect_refused '^helmert7: the source text gives 4 points but the target text gi
   --inputsrc "$GOOD_SRC" --inputdes "10,20,30, 110,20,30, 10,120,30"
 expect_refused '^helmert7: 2 common points are too few' \
   --inputsrc "0,0,0,1,1,1" --inputdes "0,0,0,1,1,1"
-expect_refused '^helmert7: 0 common points are too few' --inputsrc "   " --inputdes "  "
+expect_refused '^helmert7: 0 common points are too few.*the source text gives 0 values and the target text 0 values$' \
+  --inputsrc "   " --inputdes "  "
+# Blank-separated values run together into one number.
+expect_refused '^helmert7: 0 common points are too few.*the source text gives 1 value and the target text 1 value; separate the values with commas, not blanks$' \
+  --inputsrc "0 0 0 100 0 0 0 100 0 0 0 100" --inputdes "10 20 30 110 20 30 10 120 30 10 20 130"
+expect_refused '^helmert7: the source text gives 0 points but the target text gives 4 points; every source point needs its target point; separate the values with commas, not blanks$' \
+  --inputsrc "0 0 0 100 0 0 0 100 0 0 0 100" --inputdes "$GOOD_DES"
+# One point per line without a comma at the line ends.
+expect_refused '^helmert7: cannot read the source points \(--inputsrc\): invalid stod argument: value 3 is "0\\n100": separate the values with commas, also at the end of a line$' \
+  --inputsrc $'0,0,0\n100,0,0\n0,100,0\n0,0,100' --inputdes "$GOOD_DES"
 
 # Degenerate geometry and non-finite values are refused by the adjustment, after the
 # trace of the points.

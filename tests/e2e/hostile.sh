@@ -41,9 +41,11 @@ run_tool --outfile report.txt \
 expect_status 0
 
 # Bytes above 0x7F: echoed as they are, and quoted as they are in the message.
-expect_refused $'^helmert7: cannot read the source points \\(--inputsrc\\): invalid stod argument: value 3 is "\xB0\xE6"$' \
-  $'\xC4\xE3\xBA\xC3' --inputsrc $'1,2,\xB0\xE6' --inputdes "$B"
-expect_text stdout $'--outfile\nreport.txt\n\xC4\xE3\xBA\xC3\n--inputsrc\n1,2,\xB0\xE6\n--inputdes\n'"$B"$'\n'
+expect_refused $'^helmert7: cannot read the source points \\(--inputsrc\\): invalid stod argument: value 3 is "\xB0\xE6"' \
+  --inputsrc $'1,2,\xB0\xE6' --inputdes "$B"
+expect_refused $'^helmert7: the word \'\xC4\xE3\xBA\xC3\' is no option\'s value' \
+  $'\xC4\xE3\xBA\xC3' --inputsrc "$A" --inputdes "$B"
+expect_text stdout $'--outfile\nreport.txt\n\xC4\xE3\xBA\xC3\n--inputsrc\n'"$A"$'\n--inputdes\n'"$B"$'\n'
 # Control bytes in a quoted text are escaped, so the message stays one line.
 expect_refused '^helmert7: cannot read the source points \(--inputsrc\): invalid stod argument: value 2 is "\\nx"$' \
   --inputsrc $'1,\nx' --inputdes "$B"

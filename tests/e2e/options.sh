@@ -8,12 +8,11 @@ A="0,0,0, 100,0,0, 0,100,0, 0,0,100"
 B="10,20,30, 110,20,30, 10,120,30, 10,20,130"
 P="1,1,1"
 
-# Every word is echoed as it is, percent signs and all, dropped words included.
-run_tool "%s%n%d" --outfile r.txt --inputsrc "$A" --inputdes "$B" --inputtest "$P" "100%"
-expect_status 0
-head -n 10 stdout >echo
-expect_text echo "%s%n%d"$'\n--outfile\nr.txt\n--inputsrc\n'"$A"$'\n--inputdes\n'"$B"$'\n--inputtest\n'"$P"$'\n100%\n'
-grep -q '^source_points: $' stdout || fail "no trace after the echo"
+# Every word is echoed as it is, percent signs and all, before anything is refused.
+run_tool --outfile r.txt --inputsrc "$A" --inputdes "$B" --inputtest "$P" "100%s%n"
+expect_status 255
+expect_text stdout $'--outfile\nr.txt\n--inputsrc\n'"$A"$'\n--inputdes\n'"$B"$'\n--inputtest\n'"$P"$'\n100%s%n\n'
+expect_stderr_line "^helmert7: the word '100%s%n' is no option's value"
 
 # Options waiting together: the first value goes to the first in key order
 # (--inputdes before --inputsrc), whatever the order on the command line.
@@ -27,11 +26,33 @@ run_tool --inputsrc "$A" --inputdes "$B" --outfile --inputtest r.txt "$P"
 expect_status 255
 expect_stderr_line "^helmert7: cannot read the test points \(--inputtest\): invalid stod argument: value 1 is \"r.txt\"$"
 
-# A value with no option waiting is dropped.
-run_tool "$A" --inputsrc "$B" --inputdes "$A" "$P" --outfile r.txt
-expect_status 0
-grep -qx "test=" r.txt && fail "a dropped word became the test text"
-[ "$(head -c 5 r.txt)" = "args=" ] || fail "no test text, so the parameter report was expected"
+# Typos and stray words are refused after the complete echo, with no output file:
+# unknown options (with the nearest name when one or two edits away, letter case
+# aside), and value words that no option takes, such as the rest of a text whose
+# blanks were not quoted.
+expect_refused_words() {
+  local pattern=$1
+  shift
+  rm -f r.txt
+  run_tool --outfile r.txt "$@"
+  expect_status 255
+  expect_stderr_line "$pattern"
+  expect_absent r.txt
+  [ "$(wc -l <stdout)" -eq $(($# + 2)) ] || fail "the echo of '$*' is not complete"
+}
+LISTED='; the options are --inputsrc, --inputdes, --inputtest, --inputfile and --outfile$'
+expect_refused_words "^helmert7: unknown option '--out'$LISTED" \
+  --inputsrc "$A" --inputdes "$B" --out o.txt
+expect_refused_words "^helmert7: unknown option '--inputtset' \(did you mean --inputtest\?\)$LISTED" \
+  --inputsrc "$A" --inputdes "$B" --inputtset "$P"
+expect_refused_words "^helmert7: unknown option '--INPUTSRC' \(did you mean --inputsrc\?\)$LISTED" \
+  --INPUTSRC "$A" --inputdes "$B"
+expect_refused_words "^helmert7: unknown option '--inputsrc=1,2,3' \(did you mean --inputsrc\?\)" \
+  --inputsrc=1,2,3 --inputdes "$B"
+# shellcheck disable=SC2086 # split on purpose, as an unquoted text would be
+expect_refused_words "^helmert7: the word '100,0,0,' is no option's value: every option before it already has one; a coordinate text that holds blanks must be quoted" \
+  --inputsrc $A --inputdes "$B"
+expect_refused_words "^helmert7: the word '$P' is no option's value" "$P" --inputsrc "$A" --inputdes "$B"
 
 # An option given again forgets its value.
 run_tool --inputsrc "$A" --inputdes "$B" --inputsrc
@@ -41,11 +62,6 @@ expect_stderr_line '^helmert7: no source points'
 run_tool --inputsrc "$A" --inputsrc --inputdes "$B" --outfile r.txt
 expect_status 255
 expect_stderr_line '^helmert7: cannot read the source points \(--inputsrc\): invalid stod argument: value 1 is "r.txt"$'
-
-# Option names are case-sensitive: --INPUTSRC is a value word with nowhere to go.
-run_tool --INPUTSRC "$A" --inputdes "$B"
-expect_status 255
-expect_stderr_line '^helmert7: no source points'
 
 # The texts are repeated as given, blanks and all; "output=" holds none.
 run_tool --inputsrc "$A" --inputdes "$B" --inputtest " 1, 2 ,3 " --outfile r.txt

@@ -31,11 +31,24 @@ TEST(OptionMap, BindsValuesToTheFirstWaitingOptionInKeyOrder) {
             (OptionMap{{"--inputfile", "P"}, {"--inputtest", ""}}));
 }
 
-TEST(OptionMap, DropsValuesWithNoOptionWaiting) {
-  EXPECT_EQ(options_of({"--inputsrc", "S", "T"}), (OptionMap{{"--inputsrc", "S"}}));
-  EXPECT_EQ(options_of({"S", "--inputsrc", "T"}), (OptionMap{{"--inputsrc", "T"}}));
-  EXPECT_TRUE(options_of({"--INPUTSRC", "S"}).empty());
-  EXPECT_TRUE(options_of({"--inputsrc=S"}).empty());
+TEST(OptionMap, ValuesWithNoOptionWaitingAreUnbound) {
+  const struct {
+    std::vector<std::string> words;
+    OptionMap options;
+    std::vector<std::string> unbound;
+  } cases[] = {
+      {{"--inputsrc", "S", "T"}, {{"--inputsrc", "S"}}, {"T"}},
+      {{"S", "--inputsrc", "T"}, {{"--inputsrc", "T"}}, {"S"}},
+      {{"--INPUTSRC", "S"}, {}, {"--INPUTSRC", "S"}},
+      {{"--inputsrc=S"}, {}, {"--inputsrc=S"}},
+      {{"", "--outfile", "R", ""}, {{"--outfile", "R"}}, {}},  // an empty word loses nothing
+  };
+  for (const auto& c : cases) {
+    std::ostringstream echo;
+    std::vector<std::string> unbound;
+    EXPECT_EQ(build_option_map(c.words, echo, &unbound), c.options);
+    EXPECT_EQ(unbound, c.unbound);
+  }
 }
 
 TEST(OptionMap, RepeatedOptionLosesItsValueAndEmptyWordsKeepItWaiting) {
