@@ -36,16 +36,21 @@ void check_finite(const PointMatrix& points, const char* set_name) {
                          " points overflowed");
 }
 
-// The reciprocal condition number of N after scaling it by its diagonal,
-// D^-1/2 N D^-1/2. The scaling removes the spread of units between translations
-// (metres), angles and scale, so what is left measures the geometry of the points
-// alone. Zero when a diagonal element is zero or not finite, and never below zero,
-// which rounding can give for an exactly singular matrix.
-double scaled_reciprocal_condition(const NormalMatrix& normal) {
-  const Eigen::Matrix<double, 7, 1> diagonal = normal.diagonal();
-  if (!diagonal.allFinite() || (diagonal.array() <= 0.0).any()) return 0.0;
-  const Eigen::Matrix<double, 7, 1> inverse_root = diagonal.array().sqrt().inverse();
-  const NormalMatrix scaled = inverse_root.asDiagonal() * normal * inverse_root.asDiagonal();
+// The reciprocal condition number of N with the translation columns as they are
+// and the rotation and scale columns measured in units of the network's extent R:
+// S N S with S = diag(1, 1, 1, 1/R, 1/R, 1/R, 1/R), as if the angles and the scale
+// were the displacements (in metres) that they cause at distance R. All seven then
+// weigh alike whatever the orientation of the network, so a ratio of eigenvalues
+// below 1e-12 means that the points lie within about a millionth of R of one line.
+// (Scaling by N's own diagonal would turn a nearly singular rotation column back
+// into a unit one when the points lie along a coordinate axis.) Zero for a network
+// without extent, never below zero, which rounding can give for an exactly
+// singular matrix.
+double scaled_reciprocal_condition(const NormalMatrix& normal, double extent) {
+  if (!(extent > 0.0) || !std::isfinite(extent) || !normal.allFinite()) return 0.0;
+  Eigen::Matrix<double, 7, 1> scale = Eigen::Matrix<double, 7, 1>::Ones();
+  scale.tail<4>().setConstant(1.0 / extent);
+  const NormalMatrix scaled = scale.asDiagonal() * normal * scale.asDiagonal();
   const Eigen::SelfAdjointEigenSolver<NormalMatrix> solver(scaled, Eigen::EigenvaluesOnly);
   if (solver.info() != Eigen::Success) return 0.0;
   const auto& eigenvalues = solver.eigenvalues();  // ascending
@@ -53,8 +58,8 @@ double scaled_reciprocal_condition(const NormalMatrix& normal) {
   return ratio < 0.0 ? 0.0 : ratio;  // NaN passes through and is refused
 }
 
-void check_rank(const NormalMatrix& normal) {
-  const double rcond = scaled_reciprocal_condition(normal);
+void check_rank(const NormalMatrix& normal, double extent) {
+  const double rcond = scaled_reciprocal_condition(normal, extent);
   if (rcond >= kMinReciprocalCondition)  // false for NaN as well
     return;
   std::ostringstream message;
@@ -87,6 +92,8 @@ AdjustmentResult estimate_parameters(
   ParameterVector correction = ParameterVector::Ones();
   NormalMatrix normal_inverse = NormalMatrix::Zero();
   Eigen::VectorXd misclosure;
+  // The largest distance of a centred source point from the centroid.
+  const double extent = source.rowwise().norm().maxCoeff();
   double s = correction.cwiseAbs().sum();  // 7, so at least one iteration runs
   int remaining = kIterationBudget;
   int iteration = 0;
@@ -97,7 +104,7 @@ AdjustmentResult estimate_parameters(
     const Eigen::MatrixXd design = design_matrix(source, params);
     misclosure = misclosure_vector(source, target, params);
     const NormalMatrix normal = design.transpose() * design;
-    check_rank(normal);
+    check_rank(normal, extent);
     normal_inverse = normal.inverse();
     correction = (normal_inverse * design.transpose()) * misclosure;
     if (!correction.allFinite())

@@ -43,8 +43,10 @@ struct AdjustmentResult {
 /// Iteration budget and convergence tolerance on the sum of |correction|.
 constexpr int kIterationBudget = 500;
 constexpr double kConvergenceTolerance = 1e-10;
-/// Smallest reciprocal condition number accepted for the column-equilibrated
-/// normal matrix; below it the points are treated as collinear or coincident.
+/// Smallest reciprocal condition number accepted for the normal matrix whose
+/// rotation and scale columns are divided by the network's extent (the largest
+/// distance of a centred source point from the centroid); below it the points are
+/// treated as collinear or coincident.
 constexpr double kMinReciprocalCondition = 1e-12;
 
 /// Maps one (centred) source point into the target system; returns a 1-by-3 row.

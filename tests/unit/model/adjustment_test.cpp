@@ -66,11 +66,14 @@ std::string failure_of(const PointMatrix& source, const PointMatrix& target) {
   return "(no failure)";
 }
 
-// (sigma_min / sigma_max)^2 of the column-equilibrated design matrix: the
-// reciprocal condition number of the diagonally scaled normal matrix, found by SVD.
+// (sigma_min / sigma_max)^2 of the design matrix with its rotation and scale
+// columns divided by the network's extent: the reciprocal condition number of the
+// scaled normal matrix, found by SVD.
 double equilibrated_rcond(const PointMatrix& source) {
   const Eigen::MatrixXd design = design_matrix(source, ParameterVector::Zero());
-  const Eigen::MatrixXd scaled = design * design.colwise().norm().cwiseInverse().asDiagonal();
+  Eigen::VectorXd scale = Eigen::VectorXd::Ones(7);
+  scale.tail(4).setConstant(1.0 / source.rowwise().norm().maxCoeff());
+  const Eigen::MatrixXd scaled = design * scale.asDiagonal();
   const Eigen::VectorXd sv = Eigen::JacobiSVD<Eigen::MatrixXd>(scaled).singularValues();
   return std::pow(sv(sv.size() - 1) / sv(0), 2);
 }
@@ -201,6 +204,48 @@ TEST(EstimateParameters, NearlyCollinearPointsAreJudgedByTheThreshold) {
   EXPECT_NO_THROW(estimate_parameters(accepted, transformed(accepted, truth())));
   EXPECT_NE(failure_of(refused, transformed(refused, truth())).find("collinear"),
             std::string::npos);
+}
+
+// Regression: the rank test scaled N by its own diagonal, which turns a nearly
+// singular rotation column back into a unit column when the points lie along a
+// coordinate axis; five points over 15 km along X, 1 mm off the line, passed and
+// gave ex of about 1 rad. The verdict must not depend on the line's direction.
+TEST(EstimateParameters, NearlyCollinearIsJudgedAlikeInEveryOrientation) {
+  const Eigen::RowVector3d directions[] = {
+      {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, Eigen::RowVector3d(2, -1, 3).normalized()};
+  const struct {
+    double offset;  // metres off the line
+    bool accepted;
+  } cases[] = {{1e-7, false}, {1e-3, false}, {50.0, true}};
+  const double along[] = {0, 3700, 7500, 11200, 15000};
+  const double side[][2] = {{0.3, -0.8}, {-1.0, 0.2}, {0.6, 0.9}, {-0.4, -0.5}, {0.5, 0.2}};
+  const double noise[] = {1.2,  -2.7, 0.4, 3.0,  -1.9, 2.2,  -0.6, 1.5,
+                          -3.0, 0.8,  2.6, -1.1, 0.1,  -2.4, 1.8};
+
+  for (const Eigen::RowVector3d& direction : directions) {
+    // Two directions across the line: any vector not parallel to it, then the cross.
+    const Eigen::RowVector3d helper =
+        std::abs(direction(0)) < 0.9 ? Eigen::RowVector3d(1, 0, 0) : Eigen::RowVector3d(0, 1, 0);
+    const Eigen::RowVector3d across1 = direction.cross(helper).normalized();
+    const Eigen::RowVector3d across2 = direction.cross(across1);
+    for (const auto& c : cases) {
+      PointMatrix source(5, 3);
+      for (int i = 0; i < 5; ++i)
+        source.row(i) =
+            along[i] * direction + c.offset * (side[i][0] * across1 + side[i][1] * across2);
+      source = centred(source);
+      PointMatrix target = transformed(source, truth());
+      for (int i = 0; i < 15; ++i) target(i / 3, i % 3) += 1e-3 * noise[i];  // 3 mm at most
+
+      const std::string failure = failure_of(source, target);
+      if (c.accepted) {
+        EXPECT_EQ(failure, "(no failure)") << direction << ", offset " << c.offset;
+      } else {
+        EXPECT_NE(failure.find("collinear"), std::string::npos)
+            << direction << ", offset " << c.offset << ": " << failure;
+      }
+    }
+  }
 }
 
 // Coordinates of 1e10 m with metre residuals keep the rounding noise of every
