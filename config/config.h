@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Configuration files: sectioned text files of "key = value" lines. Every operation
 // loads and parses the whole file, searches it and forgets it; nothing is cached.
-// In the C manner: NUL-terminated byte strings, caller-supplied buffers, the int 0
-// returned on every path and defaults standing in for anything missing. Section and
+// In the C manner: NUL-terminated byte strings, caller-supplied buffers and
+// defaults standing in for anything missing; the reads return 0 on every path. Section and
 // key names match when equal bytewise with the 0x20 bit ignored ("SRC" is "src").
 // A line whose section, key or value would not fit its field (511, 511 and 32,767
 // bytes) is dropped whole rather than cut into a shorter, wrong value.
@@ -34,6 +34,11 @@ using ConfigRecordList = std::vector<ConfigRecord>;
 /// Loads and parses the file; an unopenable file gives the empty list.
 ConfigRecordList config_load_file(const char* path);
 
+/// Loads the file into `list` as config_load_file does. Returns true only when the
+/// file was opened and read to its end and no line was dropped or split for its
+/// length, so that the records hold everything a rewrite would keep.
+bool config_load_whole_file(const char* path, ConfigRecordList& list);
+
 /// Splits a trimmed line at its first "=" into trimmed key and value, written with
 /// their NUL into buffers of the given capacities. Returns 0, or -1 when the line has
 /// no "=", begins with it, or its key or value does not fit.
@@ -60,17 +65,22 @@ int config_get_double(const char* path, const char* section, const char* key, do
                       double default_value);
 
 /// Replaces the value of the first matching key and rewrites the whole file; a key
-/// not in the file is not added. The rewrite goes to a temporary file beside the old
-/// one, which is then renamed over it, so a failure leaves the old file whole. A new
-/// value longer than 32,767 bytes is refused and nothing is rewritten. Returns 0.
+/// not in the file is not added. Nothing is changed unless the file was read whole
+/// (see config_load_whole_file), the caller may write it and the new value fits its
+/// field (at most 32,767 bytes). A symbolic link is followed and the file it names
+/// replaced; the new text goes to a temporary file beside that file, created with
+/// the owner's permissions only, given the old owner, group and mode (an owner that
+/// cannot be kept is a refusal), then renamed over it. A file with several hard
+/// links is rewritten in place instead, so the links stay one file. Returns 0 when
+/// the new file is in place and -1 when the old file was left as it was.
 int config_set_string(const char* path, const char* section, const char* key,
                       const char* new_value);
 int config_set_int(const char* path, const char* section, const char* key, int new_value);
 
 /// Writes the records to `path` (mode "w+"): "[section]" before every record of
 /// position 0, then "key = value" per record. Returns true only when the file was
-/// opened, written completely and closed; the set operations write through it to
-/// their temporary file and rename only after true.
+/// opened, written completely and closed; a record whose line the loader would
+/// split is refused before anything is written.
 bool config_write_file(const char* path, const ConfigRecordList& list);
 
 }  // namespace helmert7

@@ -36,6 +36,7 @@ struct LoadState {
   std::string section;
   std::int32_t position = 0;
   bool section_fits = true;  // false under a header too long to hold: its keys are dropped
+  bool whole = true;         // false once a line was dropped or split for its length
   std::string key_field = std::string(kConfigNameCapacity, '\0');
   std::string value_field = std::string(kConfigValueCapacity, '\0');
 };
@@ -48,21 +49,29 @@ void parse_line(std::string_view line, LoadState& state) {
     const std::string_view name = config_trim(text.substr(1, text.size() - 2));
     state.position = 0;
     state.section_fits = name.size() < kConfigNameCapacity;
+    state.whole = state.whole && state.section_fits;
     state.section.assign(state.section_fits ? name : std::string_view());
     return;
   }
+  const std::size_t equals = text.find('=');
+  const bool key_line = equals != std::string_view::npos && equals > 0;
   // Keys under an over-long header would otherwise read as the previous section's.
-  if (!state.section_fits) return;
-  const std::string whole(text);
+  if (!state.section_fits) {
+    state.whole = state.whole && !key_line;
+    return;
+  }
+  const std::string line_text(text);
   if (config_split_key_value(state.key_field.data(), state.key_field.size(),
                              state.value_field.data(), state.value_field.size(),
-                             whole.c_str()) != 0) {
+                             line_text.c_str()) != 0) {
+    state.whole = state.whole && !key_line;  // a key line fails only for its length
     return;
   }
   try {
     state.list.push_back(ConfigRecord{state.position, state.section, state.key_field.c_str(),
                                       state.value_field.c_str()});
   } catch (const std::bad_alloc&) {
+    state.whole = false;
     return;  // no storage: the line is dropped and the position stays
   }
   ++state.position;
@@ -87,20 +96,36 @@ std::string found_value(const char* path, const char* section, const char* key) 
 
 }  // namespace
 
-ConfigRecordList config_load_file(const char* path) {
-  std::FILE* file = path ? std::fopen(path, "r") : nullptr;
-  if (!file) return {};
+bool config_load_whole_file(const char* path, ConfigRecordList& list) {
+  list.clear();
+  // Binary mode: Windows text mode would end the file at a SUB byte, which the
+  // format keeps as a line's last byte; carriage returns are dropped below.
+  std::FILE* file = path ? std::fopen(path, "rb") : nullptr;
+  if (!file) return false;
   LoadState state;
   std::string line;
   line.reserve(kConfigLineLimit);
+  bool read_to_end = true;
   for (;;) {
     const LineEnd end = read_line(file, line);
-    if (end == LineEnd::kReadError) break;  // the unfinished line is dropped
+    if (end == LineEnd::kReadError) {  // the unfinished line is dropped
+      read_to_end = false;
+      break;
+    }
+    // A full line may go on in the next one: the rest of it is read as a line.
+    if (line.size() == kConfigLineLimit) state.whole = false;
     if (!line.empty()) parse_line(line, state);
     if (end == LineEnd::kEndOfFile) break;
   }
   std::fclose(file);
-  return std::move(state.list);
+  list = std::move(state.list);
+  return read_to_end && state.whole;
+}
+
+ConfigRecordList config_load_file(const char* path) {
+  ConfigRecordList list;
+  config_load_whole_file(path, list);
+  return list;
 }
 
 int config_split_key_value(char* key_out, std::size_t key_capacity, char* value_out,

@@ -96,18 +96,19 @@ TEST(ConfigSet, NewValuesReadBackTrimmedAndCutAtALineFeed) {
   EXPECT_STREQ(out, "one");
 }
 
-TEST(ConfigSet, MissingFileBecomesAnEmptyFile) {
+// A missing file has no records to keep: it is not created as an empty file.
+TEST(ConfigSet, MissingFileIsRefusedAndNotCreated) {
   ScratchDir scratch;
-  config_set_string(scratch.path("new.ini").c_str(), "", "k", "v");
-  EXPECT_EQ(scratch.entries(), Names{"new.ini"});
-  EXPECT_EQ(read_bytes(scratch.path("new.ini")), "");
+  EXPECT_EQ(config_set_string(scratch.path("new.ini").c_str(), "", "k", "v"), -1);
+  EXPECT_EQ(scratch.entries(), Names{});
 }
 
 TEST(ConfigSet, OverlongValueIsRefusedAndNothingRewritten) {
   ScratchDir scratch;
   const std::string file = scratch.path("cfg.ini");
   write_bytes(file, "# kept\nk=1\n");
-  config_set_string(file.c_str(), "", "k", std::string(kConfigValueCapacity, 'v').c_str());
+  EXPECT_EQ(
+      config_set_string(file.c_str(), "", "k", std::string(kConfigValueCapacity, 'v').c_str()), -1);
   EXPECT_EQ(read_bytes(file), "# kept\nk=1\n");
 
   config_set_string(file.c_str(), "", "k", std::string(kConfigValueCapacity - 1, 'v').c_str());
@@ -155,7 +156,7 @@ TEST(ConfigAtomicReplace, FailedWriteLeavesTheOldFileWhole) {
   {
     FileSizeLimit limit(4096);
     EXPECT_FALSE(config_write_file(scratch.path("direct.ini").c_str(), {{0, "a", "y", big}}));
-    config_set_string(file.c_str(), "a", "y", big.c_str());
+    EXPECT_EQ(config_set_string(file.c_str(), "a", "y", big.c_str()), -1);
   }
   EXPECT_EQ(read_bytes(file), old_bytes);
   fs::remove(scratch.path("direct.ini"));
@@ -172,7 +173,7 @@ TEST(ConfigAtomicReplace, FailedRenameRemovesTheTemporaryFile) {
   const std::string target = scratch.path("cfg.ini");
   fs::create_directory(target);
   write_bytes(fs::path(target) / "inner.txt", "keep");
-  config_set_string(target.c_str(), "", "k", "v");
+  EXPECT_EQ(config_set_string(target.c_str(), "", "k", "v"), -1);
   EXPECT_TRUE(fs::is_directory(target));
   EXPECT_EQ(read_bytes(fs::path(target) / "inner.txt"), "keep");
   EXPECT_EQ(scratch.entries(), Names{"cfg.ini"});
