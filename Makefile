@@ -1,26 +1,39 @@
 # helmert7: `make demo` runs the tool on the bundled example, `make test` runs every test.
 # Both install what is missing first (scripts/install-deps, Debian 12).
+# `make windows` cross-builds the Windows .exe and its zip, `make test-windows` runs
+# every test on that build under Wine, `make package` makes the Debian package.
 
 BUILD := build
 SANITIZE_BUILD := build-sanitize
 FUZZ_BUILD := build-fuzz
+WINDOWS_BUILD := build-windows
+WINDOWS_TOOLCHAIN := cmake/mingw-w64-x86_64.cmake
+# The private, quiet Wine of the Windows build; its wine-run script uses the same.
+WINE_ENV := WINEPREFIX=$(CURDIR)/$(WINDOWS_BUILD)/wineprefix WINEDEBUG=-all
 FUZZ_SECONDS := 60
 FUZZ_TARGETS := numbers config run
 JOBS := $(shell nproc)
 TOOL := $(BUILD)/bin/helmert7
 EXAMPLE := examples
 
-.PHONY: deps build demo test test-release test-sanitize fuzz clean
+.PHONY: deps configure build tool demo test test-release test-sanitize fuzz \
+        windows-configure windows test-windows package clean
 
 deps:
 	scripts/install-deps
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+
+build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
+# The tool alone, without the test executables.
+tool: configure
+	cmake --build $(BUILD) -j$(JOBS) --target helmert7
+
 # The trace's labels are GBK bytes; iconv shows them in a UTF-8 terminal.
-demo: build
+demo: tool
 	@echo "== parameter report: console trace"
 	$(TOOL) --inputsrc "$$(cat $(EXAMPLE)/source.txt)" --inputdes "$$(cat $(EXAMPLE)/target.txt)" \
 	  --outfile $(BUILD)/demo-parameters.txt | iconv -f GBK -t UTF-8
@@ -63,5 +76,29 @@ fuzz: deps
 	  tail -1 $(FUZZ_BUILD)/fuzz_$$target.log; \
 	done
 
+# dist/helmert7_<version>_amd64.deb: the tool, its manual page, README and examples.
+package: configure
+	cmake --build $(BUILD) -j$(JOBS) --target helmert7 manpage
+	cd $(BUILD) && cpack -G DEB
+
+windows-configure: deps
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(WINDOWS_TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release
+
+# build-windows/bin/helmert7.exe and dist/helmert7-<version>-windows-x86_64.zip.
+windows: windows-configure
+	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target helmert7
+	cd $(WINDOWS_BUILD) && cpack -G ZIP
+
+# Every test on the Windows build under Wine. The Wine server is started, and Wine
+# run once, before the build: test discovery runs the test executables, and the
+# first start of a new prefix is slow enough to make it time out.
+test-windows: windows-configure
+	mkdir -p $(WINDOWS_BUILD)/wineprefix
+	$(WINE_ENV) wineserver -p
+	$(WINE_ENV) wine cmd /c exit >/dev/null 2>&1 || true
+	cmake --build $(WINDOWS_BUILD) -j$(JOBS)
+	$(WINE_ENV) ctest --test-dir $(WINDOWS_BUILD) --output-on-failure -j$(JOBS); \
+	  status=$$?; $(WINE_ENV) wineserver -k; exit $$status
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD) dist

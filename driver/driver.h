@@ -27,6 +27,11 @@ constexpr int kExitFailure = -1;
 /// kExitSuccess or kExitFailure.
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+/// When the words include "--help" or "-h", prints the usage text to `out`; else,
+/// when they include "--version", prints "helmert7 <version>". Returns whether it
+/// answered, in which case the run ends there with status 0.
+bool answer_help_or_version(const std::vector<std::string>& words, std::ostream& out);
+
 /// argv[0] up to and including its last directory separator, or empty.
 std::string exe_dir_of(const std::string& program_path);
 

@@ -156,6 +156,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   const std::string exe_dir = args.empty() ? std::string() : exe_dir_of(args[0]);
   const std::vector<std::string> words =
       args.empty() ? args : std::vector<std::string>(args.begin() + 1, args.end());
+  if (answer_help_or_version(words, out)) return kExitSuccess;
   std::vector<std::string> unbound;
   const OptionMap options = build_option_map(words, out, &unbound);
   out.flush();

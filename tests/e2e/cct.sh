@@ -9,8 +9,8 @@ command -v cct >/dev/null || { fail "cct (Debian proj-bin) is not installed"; fi
 
 run_tool --inputsrc "$SRC" --inputdes "$DES" --outfile parameters.txt
 expect_status 0
-IFS=, read -r AX AY AZ < <(sed -n 's/^avesrc=//p' parameters.txt)
-IFS=, read -r BX BY BZ < <(sed -n 's/^avetar=//p' parameters.txt)
+IFS=, read -r AX AY AZ < <(output_lines parameters.txt | sed -n 's/^avesrc=//p')
+IFS=, read -r BX BY BZ < <(output_lines parameters.txt | sed -n 's/^avetar=//p')
 # The final Args of the trace: the seven lines after the header and "[7 1 1 1]".
 read -r TX TY TZ EX EY EZ M < <(LC_ALL=C awk -v header=$'\xC6\xDF\xB2\xCE\xCA\xFD\xCA\xE4\xB3\xF6: ' \
   '$0 == header { at = NR } at && NR >= at + 3 && NR <= at + 9 { printf "%s ", $1 } END { print "" }' stdout)
@@ -18,7 +18,7 @@ read -r TX TY TZ EX EY EZ M < <(LC_ALL=C awk -v header=$'\xC6\xDF\xB2\xCE\xCA\xF
 
 run_tool --inputsrc "$SRC" --inputdes "$DES" --inputtest "$TEST" --outfile prediction.txt
 expect_status 0
-sed -n 's/^output=//p' prediction.txt | tr ',' '\n' | paste -d' ' - - - >tool.txt
+output_lines prediction.txt | sed -n 's/^output=//p' | tr ',' '\n' | paste -d' ' - - - >tool.txt
 
 ARCSEC=206264.80624709636
 rx=$(awk -v v="$EX" -v a=$ARCSEC 'BEGIN { printf "%.15g", v * a }')

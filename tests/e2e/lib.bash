@@ -6,6 +6,8 @@
 set -u
 TOOL=$1
 TESTS=$2
+# The Windows build runs under an emulator (Wine): its third argument.
+EMULATOR=${3:-}
 DATA=$TESTS/data/e2e
 SCRATCH=$(mktemp -d)
 trap 'rm -rf "$SCRATCH"' EXIT
@@ -18,10 +20,37 @@ SRC=$(cat "$EXAMPLES/source.txt")
 DES=$(cat "$EXAMPLES/target.txt")
 TEST=$(cat "$EXAMPLES/test.txt")
 
-# run_tool ARGS...: runs the tool here; sets STATUS and fills stdout, stderr.
+# on_windows: true when the tool is the Windows build.
+on_windows() { [ -n "$EMULATOR" ]; }
+
+# The name of the executable in a folder of its own: helmert7 or helmert7.exe.
+EXE_NAME=helmert7
+on_windows && EXE_NAME=helmert7.exe
+
+# invoke PROGRAM ARGS...: runs a copy of the tool as this platform runs it.
+invoke() {
+  if on_windows; then "$EMULATOR" "$@"; else "$@"; fi
+}
+
+# to_lf FILE: CR LF line ends, as Windows text mode writes them, back into LF.
+to_lf() {
+  perl -pi -e 's/\r\n/\n/g' "$1"
+}
+
+# run_tool ARGS...: runs the tool here; sets STATUS and fills stdout, stderr,
+# with the console's CR LF line ends turned back into LF on Windows.
 run_tool() {
-  "$TOOL" "$@" >stdout 2>stderr
+  invoke "$TOOL" "$@" >stdout 2>stderr
   STATUS=$?
+  console_to_lf
+}
+
+# console_to_lf: after a run on Windows, stdout and stderr with LF line ends.
+console_to_lf() {
+  if on_windows; then
+    to_lf stdout
+    to_lf stderr
+  fi
 }
 
 fail() {
@@ -42,6 +71,23 @@ expect_file() {
   fi
 }
 
+# expect_output_file NAME EXPECTED: the tool's output file NAME holds the bytes
+# of EXPECTED; on Windows every line of NAME must end in CR LF, compared as LF.
+expect_output_file() {
+  if on_windows; then
+    perl -0777 -ne 'exit 1 if /(?<!\r)\n/' "$1" || fail "$1 has a line that does not end in CR LF"
+    cp "$1" "$1.lf" && to_lf "$1.lf"
+    expect_file "$1.lf" "$2"
+  else
+    expect_file "$1" "$2"
+  fi
+}
+
+# output_lines NAME: the tool's output file NAME with LF line ends, for grep.
+output_lines() {
+  if on_windows; then perl -pe 's/\r\n/\n/g' "$1"; else cat "$1"; fi
+}
+
 # expect_text NAME TEXT: file NAME holds exactly TEXT.
 expect_text() {
   expect_file "$1" <(printf '%s' "$2")
@@ -58,6 +104,13 @@ expect_stderr_line() {
 # expect_absent NAME: the run left no file NAME.
 expect_absent() {
   [ ! -e "$1" ] || fail "$1 exists"
+}
+
+# posix_only WHAT: true off Windows; on Windows says which check is skipped and why.
+posix_only() {
+  on_windows || return 0
+  echo "skipped on Windows: $1"
+  return 1
 }
 
 finish() {

@@ -18,8 +18,8 @@ expect_stderr_line "^helmert7: the word '100%s%n' is no option's value"
 # (--inputdes before --inputsrc), whatever the order on the command line.
 run_tool --inputsrc --inputdes "$A" "$B" --inputtest "$P" --outfile r.txt
 expect_status 0
-grep -qx "src=$B" r.txt || fail "--inputsrc should have taken the second value"
-grep -qx "des=$A" r.txt || fail "--inputdes should have taken the first value"
+output_lines r.txt | grep -qx "src=$B" || fail "--inputsrc should have taken the second value"
+output_lines r.txt | grep -qx "des=$A" || fail "--inputdes should have taken the first value"
 
 # --outfile and --inputtest waiting together: --inputtest comes first in key order.
 run_tool --inputsrc "$A" --inputdes "$B" --outfile --inputtest r.txt "$P"
@@ -66,7 +66,27 @@ expect_stderr_line '^helmert7: cannot read the source points \(--inputsrc\): inv
 # The texts are repeated as given, blanks and all; "output=" holds none.
 run_tool --inputsrc "$A" --inputdes "$B" --inputtest " 1, 2 ,3 " --outfile r.txt
 expect_status 0
-grep -qx "test= 1, 2 ,3 " r.txt || fail "the test text was not repeated verbatim"
-grep -q '^output=[^ ]*$' r.txt || fail "blanks in output="
+output_lines r.txt | grep -qx "test= 1, 2 ,3 " || fail "the test text was not repeated verbatim"
+output_lines r.txt | grep -q '^output=[^ ]*$' || fail "blanks in output="
+
+# --help, -h and --version answer alone: no echo, no file, status 0, wherever
+# they stand among other words.
+for words in "--help" "-h" "--inputsrc $A --help --inputdes" "--bogus -h" "--version" "x --version --outfile"; do
+  # shellcheck disable=SC2086 # the words are split on purpose
+  run_tool $words
+  expect_status 0
+  expect_text stderr ""
+  expect_absent out.txt
+  case "$words" in
+    *-h*)
+      head -n 1 stdout | grep -q '^Usage: helmert7 ' || fail "'$words' gave no usage text"
+      for option in --inputsrc --inputdes --inputtest --inputfile --outfile --version "Exit status"; do
+        grep -q -- "$option" stdout || fail "the usage text does not mention $option"
+      done
+      ;;
+    *) grep -Eqx 'helmert7 [0-9]+\.[0-9]+\.[0-9]+' stdout && [ "$(wc -l <stdout)" -eq 1 ] ||
+      fail "'$words' gave '$(cat stdout)', not one version line" ;;
+  esac
+done
 
 finish

@@ -3,8 +3,6 @@
 // limits and holds no line-ending byte, the string read never writes outside the
 // caller's buffer, and the file that config_write_file writes from the records
 // loads back as the same records.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -20,11 +18,7 @@ using helmert7::ConfigRecord;
 using helmert7::ConfigRecordList;
 
 const std::string& scratch_folder() {
-  static const std::string folder = [] {
-    char name[] = "/tmp/helmert7-fuzz-config-XXXXXX";
-    FUZZ_CHECK(mkdtemp(name) != nullptr, "scratch folder");
-    return std::string(name);
-  }();
+  static const std::string folder = fresh_scratch_folder("helmert7-fuzz-config-");
   return folder;
 }
 

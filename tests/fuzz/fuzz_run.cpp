@@ -3,9 +3,8 @@
 // bytes): the status is 0 or -1, a failure writes exactly one line to the error
 // stream, a success writes none, and no report holds a non-finite number. The
 // harness owns the output path and drops "--outfile" and "--inputfile" words, so
-// that no input can write or read files elsewhere.
-#include <unistd.h>
-
+// that no input can write or read files elsewhere, and the words that ask for the
+// usage text or the version instead of a run.
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -20,11 +19,7 @@
 namespace {
 
 const std::string& output_path() {
-  static const std::string path = [] {
-    char folder[] = "/tmp/helmert7-fuzz-run-XXXXXX";
-    FUZZ_CHECK(mkdtemp(folder) != nullptr, "scratch folder");
-    return std::string(folder) + "/out.txt";
-  }();
+  static const std::string path = fresh_scratch_folder("helmert7-fuzz-run-") + "/out.txt";
   return path;
 }
 
@@ -36,7 +31,10 @@ std::vector<std::string> argument_words(const std::uint8_t* data, std::size_t si
       word.push_back(static_cast<char>(data[i]));
       continue;
     }
-    if (word != "--outfile" && word != "--inputfile") words.push_back(word);
+    if (word != "--outfile" && word != "--inputfile" && word != "--help" && word != "-h" &&
+        word != "--version") {
+      words.push_back(word);
+    }
     word.clear();
   }
   return words;
@@ -76,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   FUZZ_CHECK(status == helmert7::kExitSuccess, "status is 0 or -1");
   FUZZ_CHECK(message.empty(), "a success writes nothing to the error stream");
-  std::ifstream file(output_path(), std::ios::binary);
+  std::ifstream file(output_path());  // text mode: CR LF line ends read as LF on Windows
   FUZZ_CHECK(file.good(), "a success leaves the report");
   std::ostringstream report;
   report << file.rdbuf();

@@ -3,13 +3,12 @@
 // records as comparable rows.
 #pragma once
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -50,8 +49,10 @@ inline std::string read_bytes(const std::filesystem::path& path) {
 class ScratchDir {
  public:
   ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "config_test.XXXXXX").string();
-    if (mkdtemp(pattern.data())) dir_ = pattern;
+    std::random_device random;
+    do {
+      dir_ = std::filesystem::temp_directory_path() / ("config_test." + std::to_string(random()));
+    } while (!std::filesystem::create_directory(dir_));
   }
   ~ScratchDir() {
     std::error_code ignored;

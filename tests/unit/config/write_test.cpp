@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <string>
 
+#include "../text_mode.h"
 #include "config/config.h"
 #include "config_test_support.h"
 
@@ -21,6 +24,7 @@ using config_test::rows;
 using config_test::ScratchDir;
 using config_test::write_bytes;
 using Names = std::vector<std::string>;
+using test::in_text_mode;
 
 TEST(ConfigWriteFile, HeaderBeforeEveryFirstKeyAndRoundTrip) {
   ScratchDir scratch;
@@ -28,7 +32,7 @@ TEST(ConfigWriteFile, HeaderBeforeEveryFirstKeyAndRoundTrip) {
       {0, "", "a", "1"}, {1, "", "b", ""}, {0, "s", "k", "v w"}, {0, "S", "k2", "x = y"}};
   ASSERT_TRUE(config_write_file(scratch.path("out.ini").c_str(), list));
   EXPECT_EQ(read_bytes(scratch.path("out.ini")),
-            "[]\na = 1\nb = \n[s]\nk = v w\n[S]\nk2 = x = y\n");
+            in_text_mode("[]\na = 1\nb = \n[s]\nk = v w\n[S]\nk2 = x = y\n"));
   EXPECT_EQ(load_rows(scratch.path("out.ini")), rows(list));
 }
 
@@ -70,16 +74,16 @@ TEST(ConfigSet, ReplacesTheFirstMatchAndRewritesTheWholeFile) {
   const std::string file = scratch.path("cfg.ini");
   write_bytes(file, "[a]\r\nx=1\n# note\ny=2\n");
   EXPECT_EQ(config_set_string(file.c_str(), "a", "y", "5"), 0);
-  EXPECT_EQ(read_bytes(file), "[a]\nx = 1\ny = 5\n");
+  EXPECT_EQ(read_bytes(file), in_text_mode("[a]\nx = 1\ny = 5\n"));
   EXPECT_EQ(scratch.entries(), Names{"cfg.ini"});  // no temporary file left
 
   write_bytes(file, "[a]\nx=1\n# note\ny=2\n");
   config_set_string(file.c_str(), "a", "missing", "5");
-  EXPECT_EQ(read_bytes(file), "[a]\nx = 1\ny = 2\n");
+  EXPECT_EQ(read_bytes(file), in_text_mode("[a]\nx = 1\ny = 2\n"));
 
   write_bytes(file, "a=1\n[s]\nk=1\nK=2\n[t]\nk=3\n");
   config_set_int(file.c_str(), "S", "k", -42);
-  EXPECT_EQ(read_bytes(file), "[]\na = 1\n[s]\nk = -42\nK = 2\n[t]\nk = 3\n");
+  EXPECT_EQ(read_bytes(file), in_text_mode("[]\na = 1\n[s]\nk = -42\nK = 2\n[t]\nk = 3\n"));
 }
 
 TEST(ConfigSet, NewValuesReadBackTrimmedAndCutAtALineFeed) {
@@ -87,7 +91,7 @@ TEST(ConfigSet, NewValuesReadBackTrimmedAndCutAtALineFeed) {
   const std::string file = scratch.path("cfg.ini");
   write_bytes(file, "k=1\nj=2\n");
   config_set_string(file.c_str(), "", "k", " 5 ");
-  EXPECT_EQ(read_bytes(file), "[]\nk =  5 \nj = 2\n");
+  EXPECT_EQ(read_bytes(file), in_text_mode("[]\nk =  5 \nj = 2\n"));
   config_set_string(file.c_str(), "", "j", "one\ntwo");
   char out[16];
   config_get_string(file.c_str(), "", "k", out, sizeof out, "");
@@ -116,16 +120,20 @@ TEST(ConfigSet, OverlongValueIsRefusedAndNothingRewritten) {
 }
 
 TEST(ConfigSet, KeepsThePermissionsOfTheOldFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows files have no owner, group and other permission bits";
+#endif
   ScratchDir scratch;
   const std::string file = scratch.path("cfg.ini");
   write_bytes(file, "k=1\n");
   const auto wanted = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
   fs::permissions(file, wanted);
   config_set_int(file.c_str(), "", "k", 2);
-  EXPECT_EQ(read_bytes(file), "[]\nk = 2\n");
+  EXPECT_EQ(read_bytes(file), in_text_mode("[]\nk = 2\n"));
   EXPECT_EQ(fs::status(file).permissions(), wanted);
 }
 
+#ifndef _WIN32
 // Lowers this process's file size limit, ignoring SIGXFSZ so that a write past the
 // limit fails (EFBIG) instead of ending the process; works for root as well.
 class FileSizeLimit {
@@ -166,6 +174,12 @@ TEST(ConfigAtomicReplace, FailedWriteLeavesTheOldFileWhole) {
   config_set_string(file.c_str(), "a", "y", big.c_str());
   EXPECT_EQ(read_bytes(file), "[a]\nx = 1\ny = " + big + "\n");
 }
+
+#else
+TEST(ConfigAtomicReplace, FailedWriteLeavesTheOldFileWhole) {
+  GTEST_SKIP() << "a file-size limit (setrlimit) is a POSIX set-up";
+}
+#endif
 
 TEST(ConfigAtomicReplace, FailedRenameRemovesTheTemporaryFile) {
   ScratchDir scratch;

@@ -13,9 +13,17 @@ OptionMap options_of(const std::vector<std::string>& words) {
   return build_option_map(words, echo);
 }
 
+// The separator is the platform's: the backslash on Windows, "/" elsewhere.
 TEST(ExeDir, KeepsEverythingUpToTheLastSeparator) {
+#ifdef _WIN32
+  EXPECT_EQ(exe_dir_of("C:\\tools\\helmert7.exe"), "C:\\tools\\");
+  EXPECT_EQ(exe_dir_of("D:\\bin\\sub\\helmert7.exe"), "D:\\bin\\sub\\");
+  EXPECT_EQ(exe_dir_of("/opt/tools/bin/helmert7"), "");
+#else
   EXPECT_EQ(exe_dir_of("/opt/tools/bin/helmert7"), "/opt/tools/bin/");
   EXPECT_EQ(exe_dir_of("./helmert7"), "./");
+  EXPECT_EQ(exe_dir_of("C:\\tools\\helmert7.exe"), "");
+#endif
   EXPECT_EQ(exe_dir_of("helmert7"), "");
   EXPECT_EQ(exe_dir_of(""), "");
 }
