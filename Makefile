@@ -90,8 +90,8 @@ windows: windows-configure
 	cd $(WINDOWS_BUILD) && cpack -G ZIP
 
 # Every test on the Windows build under Wine. The Wine server is started, and Wine
-# run once, before the build: test discovery runs the test executables, and the
-# first start of a new prefix is slow enough to make it time out.
+# run once, before the tests: ctest lists the tests by running each test
+# executable, and the first start of a new prefix is slow enough to time out.
 test-windows: windows-configure
 	mkdir -p $(WINDOWS_BUILD)/wineprefix
 	$(WINE_ENV) wineserver -p

@@ -15,7 +15,7 @@
 
 namespace helmert7 {
 
-/// Option name to value, ordered bytewise; holds only the five option names.
+/// Option name to value, ordered bytewise; holds only the six option names.
 using OptionMap = std::map<std::string, std::string>;
 
 /// The run's status after a report, and after every failure (a POSIX shell sees 255).
@@ -67,6 +67,16 @@ std::vector<double> map_points(const CoordinateList& points, const Eigen::RowVec
 std::string parameter_report_text(const ParameterVector& params, const Eigen::RowVector3d& ave_src,
                                   const Eigen::RowVector3d& ave_tar, const CoordinateList& source,
                                   const CoordinateList& target);
+
+/// The adjustment report of --reportfile, from the centred common points, the
+/// converged result, the centroids and the test list (empty in a parameter run):
+/// summary, parameters of the centred model and origin-based ones in both
+/// conventions with standard errors and correlations, PROJ strings, residuals with
+/// Pope's outlier test, predicted points with standard errors, warnings.
+std::string adjustment_report_text(const PointMatrix& source, const PointMatrix& target,
+                                   const AdjustmentResult& result,
+                                   const Eigen::RowVector3d& ave_src,
+                                   const Eigen::RowVector3d& ave_tar, const CoordinateList& test);
 
 /// The prediction report: the three input texts as given, then "output=" + joined.
 std::string prediction_report_text(const std::string& source_text, const std::string& target_text,

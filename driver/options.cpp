@@ -9,8 +9,8 @@
 namespace helmert7 {
 namespace {
 
-const std::array<const char*, 5> kOptionNames = {"--inputdes", "--inputfile", "--inputsrc",
-                                                 "--inputtest", "--outfile"};
+const std::array<const char*, 6> kOptionNames = {"--inputdes",  "--inputfile", "--inputsrc",
+                                                 "--inputtest", "--outfile",   "--reportfile"};
 
 bool is_option_name(const std::string& word) {
   for (const char* name : kOptionNames) {
@@ -110,7 +110,8 @@ std::string command_line_problem(const std::vector<std::string>& words,
     const std::string nearest = nearest_option(word);
     if (!nearest.empty()) message += " (did you mean " + nearest + "?)";
     return message +
-           "; the options are --inputsrc, --inputdes, --inputtest, --inputfile and --outfile";
+           "; the options are --inputsrc, --inputdes, --inputtest, --inputfile, --outfile and "
+           "--reportfile";
   }
   if (!unbound.empty()) {
     return "the word " + shown_word(unbound.front()) +

@@ -148,6 +148,114 @@ PointMatrix point_matrix(const double* values, std::size_t count) {
   return points;
 }
 
+// The gate: a failure message when the source or target text is empty, or empty.
+std::string missing_text(const CoordinateText& source, const CoordinateText& target) {
+  if (source.text.empty()) {
+    return "no source points: give them as --inputsrc \"x1,y1,z1,x2,y2,z2,...\" "
+           "or as src=... in the file named by --inputfile";
+  }
+  if (target.text.empty()) {
+    return "no target points: give them as --inputdes \"x1,y1,z1,x2,y2,z2,...\" "
+           "or as des=... in the file named by --inputfile";
+  }
+  return {};
+}
+
+// Parses the three texts into lists, and source and target through their counted
+// form into point matrices. Returns a failure message, or empty.
+std::string parse_texts(const CoordinateText& source, const CoordinateText& target,
+                        const CoordinateText& test, CoordinateList& source_list,
+                        CoordinateList& target_list, CoordinateList& test_list,
+                        PointMatrix& source_points, PointMatrix& target_points) {
+  std::unique_ptr<double[]> source_block, target_block;
+  std::size_t source_count = 0, target_count = 0;
+  const CoordinateText* parsing = &source;
+  try {
+    source_list = read_numbers(source.text);
+    parsing = &target;
+    target_list = read_numbers(target.text);
+    parsing = &source;
+    source_block = read_numbers_counted(source.text, source_count);
+    parsing = &target;
+    target_block = read_numbers_counted(target.text, target_count);
+    parsing = &test;
+    test_list = read_numbers(test.text);
+  } catch (const std::invalid_argument& e) {
+    return parse_failure(*parsing, e);
+  } catch (const std::out_of_range& e) {
+    return parse_failure(*parsing, e);
+  }
+  const std::string problem = problem_with_points(source, source_block.get(), source_count, target,
+                                                  target_block.get(), target_count);
+  if (!problem.empty()) return problem;
+  source_points = point_matrix(source_block.get(), source_count);
+  target_points = point_matrix(target_block.get(), target_count);
+  return {};
+}
+
+// Prints both point sets and their centroids, then centres both sets and prints
+// them again. Returns a failure message when a centroid overflows, or empty.
+std::string trace_and_centre(std::ostream& out, PointMatrix& source_points,
+                             PointMatrix& target_points, Eigen::RowVector3d& ave_src,
+                             Eigen::RowVector3d& ave_tar) {
+  out << "source_points: " << std::endl;
+  print_matrix(out, "source_points", source_points);
+  out << "target_points: " << std::endl;
+  print_matrix(out, "target_points", target_points);
+
+  ave_src = source_points.colwise().mean();
+  out << "ave_src: " << std::endl;
+  print_matrix(out, "ave_src", ave_src);
+  ave_tar = target_points.colwise().mean();
+  out << "ave_tar: " << std::endl;
+  print_matrix(out, "ave_tar", ave_tar);
+  for (const auto& [centroid, role] :
+       {std::pair(&ave_src, "source"), std::pair(&ave_tar, "target")}) {
+    if (!centroid->allFinite()) {
+      return std::string("the centroid of the ") + role +
+             " points overflows: the coordinates are too large";
+    }
+  }
+
+  source_points.rowwise() -= ave_src;
+  print_matrix(out, "source_points", source_points);
+  target_points.rowwise() -= ave_tar;
+  print_matrix(out, "target_points", target_points);
+  return {};
+}
+
+// The report of the output file, with the prediction report's console lines; the
+// elapsed time counts from `started`. Returns a failure message when the file
+// could not be written completely, or empty.
+std::string write_report(std::ostream& out, const std::string& output_path,
+                         const CoordinateText& source, const CoordinateText& target,
+                         const CoordinateText& test, const CoordinateList& source_list,
+                         const CoordinateList& target_list, const CoordinateList& test_list,
+                         const Eigen::RowVector3d& ave_src, const Eigen::RowVector3d& ave_tar,
+                         const AdjustmentResult& result,
+                         std::chrono::steady_clock::time_point started) {
+  bool written = false;
+  std::string write_problem;
+  if (test_list.empty()) {
+    const std::string text =
+        parameter_report_text(result.params, ave_src, ave_tar, source_list, target_list);
+    written = write_text_file(output_path, text, write_problem);
+  } else {
+    const std::string joined = join_numbers(map_points(test_list, ave_src, ave_tar, result.params));
+    out << kLabelPrediction << joined << std::endl;
+    written = write_text_file(output_path,
+                              prediction_report_text(source.text, target.text, test.text, joined),
+                              write_problem);
+    out << kLabelSigma0 << general_number(result.sigma0) << std::endl;
+    out << kLabelSigmax << std::endl;
+    print_matrix(out, "sigmax", result.sigmax);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+    out << kLabelElapsed << general_number(elapsed.count()) << " s" << std::endl;
+  }
+  if (written) return {};
+  return "cannot write the output file " + in_quotes(output_path) + ": " + write_problem;
+}
+
 }  // namespace
 
 std::string in_quotes(const std::string& text) { return "'" + escape_control_bytes(text) + "'"; }
@@ -165,6 +273,11 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
   const std::string output_path =
       options.count("--outfile") ? options.at("--outfile") : exe_dir + "out.txt";
+  const bool wants_adjustment_report = options.count("--reportfile") > 0;
+  const std::string report_path = option_value(options, "--reportfile");
+  if (wants_adjustment_report && report_path.empty()) {
+    return fail(err, "--reportfile needs the name of the report file after it");
+  }
   CoordinateText source{option_value(options, "--inputsrc"), "source", "--inputsrc"};
   CoordinateText target{option_value(options, "--inputdes"), "target", "--inputdes"};
   CoordinateText test{option_value(options, "--inputtest"), "test", "--inputtest"};
@@ -173,71 +286,20 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         apply_configuration(options.at("--inputfile"), exe_dir, source, target, test);
     if (!problem.empty()) return fail(err, problem);
   }
-
-  if (source.text.empty()) {
-    return fail(err,
-                "no source points: give them as --inputsrc \"x1,y1,z1,x2,y2,z2,...\" "
-                "or as src=... in the file named by --inputfile");
-  }
-  if (target.text.empty()) {
-    return fail(err,
-                "no target points: give them as --inputdes \"x1,y1,z1,x2,y2,z2,...\" "
-                "or as des=... in the file named by --inputfile");
-  }
+  const std::string missing = missing_text(source, target);
+  if (!missing.empty()) return fail(err, missing);
 
   CoordinateList source_list, target_list, test_list;
-  std::unique_ptr<double[]> source_block, target_block;
-  std::size_t source_count = 0, target_count = 0;
-  const CoordinateText* parsing = &source;
-  try {
-    source_list = read_numbers(source.text);
-    parsing = &target;
-    target_list = read_numbers(target.text);
-    parsing = &source;
-    source_block = read_numbers_counted(source.text, source_count);
-    parsing = &target;
-    target_block = read_numbers_counted(target.text, target_count);
-    parsing = &test;
-    test_list = read_numbers(test.text);
-  } catch (const std::invalid_argument& e) {
-    return fail(err, parse_failure(*parsing, e));
-  } catch (const std::out_of_range& e) {
-    return fail(err, parse_failure(*parsing, e));
-  }
-
-  const std::string problem = problem_with_points(source, source_block.get(), source_count, target,
-                                                  target_block.get(), target_count);
-  if (!problem.empty()) return fail(err, problem);
+  PointMatrix source_points, target_points;
+  const std::string unreadable = parse_texts(source, target, test, source_list, target_list,
+                                             test_list, source_points, target_points);
+  if (!unreadable.empty()) return fail(err, unreadable);
 
   try {
-    PointMatrix source_points = point_matrix(source_block.get(), source_count);
-    source_block.reset();
-    out << "source_points: " << std::endl;
-    print_matrix(out, "source_points", source_points);
-    PointMatrix target_points = point_matrix(target_block.get(), target_count);
-    target_block.reset();
-    out << "target_points: " << std::endl;
-    print_matrix(out, "target_points", target_points);
-
-    const Eigen::RowVector3d ave_src = source_points.colwise().mean();
-    out << "ave_src: " << std::endl;
-    print_matrix(out, "ave_src", ave_src);
-    const Eigen::RowVector3d ave_tar = target_points.colwise().mean();
-    out << "ave_tar: " << std::endl;
-    print_matrix(out, "ave_tar", ave_tar);
-
-    for (const auto& [centroid, role] :
-         {std::pair(&ave_src, "source"), std::pair(&ave_tar, "target")}) {
-      if (!centroid->allFinite()) {
-        return fail(err, std::string("the centroid of the ") + role +
-                             " points overflows: the coordinates are too large");
-      }
-    }
-
-    source_points.rowwise() -= ave_src;
-    print_matrix(out, "source_points", source_points);
-    target_points.rowwise() -= ave_tar;
-    print_matrix(out, "target_points", target_points);
+    Eigen::RowVector3d ave_src, ave_tar;
+    const std::string overflow =
+        trace_and_centre(out, source_points, target_points, ave_src, ave_tar);
+    if (!overflow.empty()) return fail(err, overflow);
 
     const auto started = std::chrono::steady_clock::now();
     const AdjustmentResult result = estimate_parameters(
@@ -251,28 +313,17 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     print_matrix(out, "Args", result.params);
 
     // A file that cannot be written fails the run, after the console lines.
-    bool written = false;
-    std::string write_problem;
-    if (test_list.empty()) {
+    const std::string unwritten =
+        write_report(out, output_path, source, target, test, source_list, target_list, test_list,
+                     ave_src, ave_tar, result, started);
+    if (!unwritten.empty()) return fail(err, unwritten);
+    if (wants_adjustment_report) {
       const std::string text =
-          parameter_report_text(result.params, ave_src, ave_tar, source_list, target_list);
-      written = write_text_file(output_path, text, write_problem);
-    } else {
-      const std::string joined =
-          join_numbers(map_points(test_list, ave_src, ave_tar, result.params));
-      out << kLabelPrediction << joined << std::endl;
-      written = write_text_file(output_path,
-                                prediction_report_text(source.text, target.text, test.text, joined),
-                                write_problem);
-      out << kLabelSigma0 << general_number(result.sigma0) << std::endl;
-      out << kLabelSigmax << std::endl;
-      print_matrix(out, "sigmax", result.sigmax);
-      const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-      out << kLabelElapsed << general_number(elapsed.count()) << " s" << std::endl;
-    }
-    if (!written) {
-      return fail(err,
-                  "cannot write the output file " + in_quotes(output_path) + ": " + write_problem);
+          adjustment_report_text(source_points, target_points, result, ave_src, ave_tar, test_list);
+      std::string reason;
+      if (!write_text_file(report_path, text, reason)) {
+        return fail(err, "cannot write the report file " + in_quotes(report_path) + ": " + reason);
+      }
     }
   } catch (const NumericError& e) {
     return fail(err, e.what());

@@ -26,13 +26,15 @@ Options:
   --inputfile FILE   a configuration file whose keys src, des and test give the
                      texts; looked up as given, then beside the program
   --outfile OUT      the output file (default: out.txt beside the program)
+  --reportfile FILE  also write an adjustment report: full-precision and
+                     origin-based parameters, PROJ strings, outlier test
   -h, --help         print this text and exit
   --version          print the version and exit
 
 A value word goes to the first option, in the order --inputdes, --inputfile,
---inputsrc, --inputtest, --outfile, that has appeared and has no value yet: so
-write every option directly before its value. An unknown option or a word that
-no option takes ends the run with a message.
+--inputsrc, --inputtest, --outfile, --reportfile, that has appeared and has no
+value yet: so write every option directly before its value. An unknown option or
+a word that no option takes ends the run with a message.
 
 Without test points the output file holds the parameter report (lines args=,
 avesrc=, avetar=, residual=); with test points it holds the prediction report

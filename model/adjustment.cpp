@@ -120,6 +120,7 @@ AdjustmentResult estimate_parameters(
   // A correction that first meets the tolerance in the last allowed iteration
   // still counts as exhausting the budget.
   result.converged = remaining > 0;
+  result.iterations = iteration;
   result.params = params;
   result.normal_inverse = normal_inverse;
   result.misclosure = misclosure;

@@ -10,6 +10,8 @@
 // Angles in radians, m a unitless scale difference, translations in the unit of
 // the coordinates. The model is applied to centred coordinates: subtract the source
 // centroid before, add the target centroid after.
+// Also the statistics of a converged adjustment: covariance, standardized residuals
+// and Pope's tau test, origin-based parameters and the errors of mapped points.
 // Pure numerics: nothing here prints or touches files. Failures throw NumericError.
 #pragma once
 
@@ -38,7 +40,11 @@ struct AdjustmentResult {
   Eigen::VectorXd misclosure;                  ///< misclosure vector of the last iteration
   double sigma0 = 0;                           ///< unit-weight standard error, sqrt(Q'Q / (3n - 7))
   ParameterVector sigmax;                      ///< standard errors of the parameters
+  int iterations = 0;                          ///< iterations run
 };
+
+/// A 7-by-7 covariance matrix of parameters in ParameterVector order.
+using ParameterCovariance = Eigen::Matrix<double, 7, 7>;
 
 /// Iteration budget and convergence tolerance on the sum of |correction|.
 constexpr int kIterationBudget = 500;
@@ -73,5 +79,46 @@ Eigen::VectorXd misclosure_vector(const PointMatrix& source, const PointMatrix& 
 AdjustmentResult estimate_parameters(
     const PointMatrix& source, const PointMatrix& target,
     const std::function<void(const ParameterVector&)>& on_iteration = {});
+
+/// The covariance of the estimated parameters, sigma0^2 N^-1.
+ParameterCovariance parameter_covariance(const AdjustmentResult& result);
+
+/// Mapped source minus target point by point, X, Y, Z interleaved: (3n)-by-1.
+Eigen::VectorXd residual_vector(const PointMatrix& source, const PointMatrix& target,
+                                const ParameterVector& params);
+
+/// The residuals divided by their standard errors, v / (sigma0 sqrt(q)), q the
+/// matching diagonal element of I - P N^-1 P' (P at the estimated parameters);
+/// NaN where q is not positive (a component that the fit reproduces exactly).
+Eigen::VectorXd standardized_residuals(const PointMatrix& source, const PointMatrix& target,
+                                       const AdjustmentResult& result);
+
+/// Pope's critical value for the largest |standardized residual| with redundancy r
+/// and significance alpha per component: t sqrt(r) / sqrt(r - 1 + t^2), t the
+/// quantile of Student's t at 1 - alpha/2 with r - 1 degrees of freedom. NaN for r < 2.
+double pope_critical_value(int redundancy, double alpha);
+
+/// The point (0-based) whose component has the largest |standardized residual|,
+/// when that exceeds `critical_value`; otherwise -1. Only one point is named: the
+/// others are tested again once it is taken out.
+Eigen::Index outlier_point(const Eigen::VectorXd& standardized, double critical_value);
+
+/// The same mapping with translations from the origin of the source system:
+/// mapped = T0 + (1 + m) R x. Angles and scale are those of `params`.
+ParameterVector origin_based_parameters(const ParameterVector& params,
+                                        const Eigen::RowVector3d& ave_src,
+                                        const Eigen::RowVector3d& ave_tar);
+
+/// The covariance of origin_based_parameters, propagated from the covariance of the
+/// centred model's parameters.
+ParameterCovariance origin_based_covariance(const ParameterVector& params,
+                                            const Eigen::RowVector3d& ave_src,
+                                            const ParameterCovariance& covariance);
+
+/// The covariance of a point mapped with the estimated parameters: A C A', A the
+/// design block at the centred point.
+Eigen::Matrix3d mapped_point_covariance(const Eigen::RowVector3d& centred_point,
+                                        const ParameterVector& params,
+                                        const ParameterCovariance& covariance);
 
 }  // namespace helmert7

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Doubles to their "%f" text. The buffer is sized by asking snprintf for the
-// length first: "%f" never uses an exponent, so the largest doubles need over
-// 300 characters and no fixed buffer is safe.
+// Doubles to their "%f" and shortest texts. The fixed-point buffer is sized by
+// asking snprintf for the length first: "%f" never uses an exponent, so the
+// largest doubles need over 300 characters and no fixed buffer is safe.
+#include <charconv>
 #include <cstdio>
 #include <stdexcept>
 
@@ -9,12 +10,19 @@
 
 namespace helmert7 {
 
-std::string format_number(double value) {
-  const int length = std::snprintf(nullptr, 0, "%f", value);
-  if (length < 0)
-    throw std::runtime_error("format_number: the C library could not format a double");
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');  // room for snprintf's NUL
-  std::snprintf(&text[0], text.size(), "%f", value);
+std::string format_number(double value) { return format_fixed(value, 6); }  // "%f" is "%.6f"
+
+std::string format_shortest(double value) {
+  char buffer[32];  // the longest shortest form, "-2.2250738585072014e-308", has 24
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+std::string format_fixed(double value, int decimals) {
+  const int length = std::snprintf(nullptr, 0, "%.*f", decimals, value);
+  if (length < 0) throw std::runtime_error("format_fixed: the C library could not format a double");
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  std::snprintf(&text[0], text.size(), "%.*f", decimals, value);
   text.resize(static_cast<std::size_t>(length));
   return text;
 }

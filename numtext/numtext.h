@@ -38,6 +38,13 @@ std::string escape_control_bytes(std::string_view text);
 /// The number text form of a value: what C's "%f" writes (six decimals, no exponent).
 std::string format_number(double value);
 
+/// The shortest text that reads back as the same double (std::to_chars without a
+/// precision): "0.1", "-2.68e-07", "2261902.77"; "nan", "inf" and "-inf" as such.
+std::string format_shortest(double value);
+
+/// `value` with `decimals` digits after the point, as "%.*f" writes it.
+std::string format_fixed(double value, int decimals);
+
 /// The number text forms of all values, separated by "," with none at either end.
 std::string join_numbers(const std::vector<double>& values);
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# The README's recipe for PROJ's cct, applied to the parameters and centroids that
+# A cct pipeline around the centred model (shift by -avesrc, helmert, shift by
+# avetar), applied to the parameters and centroids that
 # the tool reports, maps the example's test points to the tool's predictions within
 # 1e-6 m: an independent check of the model, its convention and the mapping.
 source "$(dirname "$0")/lib.bash" "$@"

@@ -40,7 +40,7 @@ expect_refused_words() {
   expect_absent r.txt
   [ "$(wc -l <stdout)" -eq $(($# + 2)) ] || fail "the echo of '$*' is not complete"
 }
-LISTED='; the options are --inputsrc, --inputdes, --inputtest, --inputfile and --outfile$'
+LISTED='; the options are --inputsrc, --inputdes, --inputtest, --inputfile, --outfile and --reportfile$'
 expect_refused_words "^helmert7: unknown option '--out'$LISTED" \
   --inputsrc "$A" --inputdes "$B" --out o.txt
 expect_refused_words "^helmert7: unknown option '--inputtset' \(did you mean --inputtest\?\)$LISTED" \

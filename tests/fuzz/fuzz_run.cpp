@@ -2,7 +2,7 @@
 // The whole run in-process on arbitrary argument words (the input split at NUL
 // bytes): the status is 0 or -1, a failure writes exactly one line to the error
 // stream, a success writes none, and no report holds a non-finite number. The
-// harness owns the output path and drops "--outfile" and "--inputfile" words, so
+// harness owns the output path and drops "--outfile", "--reportfile" and "--inputfile" words, so
 // that no input can write or read files elsewhere, and the words that ask for the
 // usage text or the version instead of a run.
 #include <cstdint>
@@ -31,8 +31,8 @@ std::vector<std::string> argument_words(const std::uint8_t* data, std::size_t si
       word.push_back(static_cast<char>(data[i]));
       continue;
     }
-    if (word != "--outfile" && word != "--inputfile" && word != "--help" && word != "-h" &&
-        word != "--version") {
+    if (word != "--outfile" && word != "--reportfile" && word != "--inputfile" &&
+        word != "--help" && word != "-h" && word != "--version") {
       words.push_back(word);
     }
     word.clear();

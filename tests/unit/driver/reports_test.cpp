@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <sstream>
 
@@ -63,6 +64,50 @@ TEST(MapPoints, RefusesNonFiniteResults) {
 TEST(PredictionReport, RepeatsTheTextsAsGiven) {
   EXPECT_EQ(prediction_report_text(" 1, 2,3", "4,5,6 ", "7,8,9,", "1.000000"),
             "src= 1, 2,3\ndes=4,5,6 \ntest=7,8,9,\noutput=1.000000\n");
+}
+
+// Points over 1 km rotated about Z by `angle` radians (exactly, not in the small-
+// angle form), centred; the first `count` of them.
+void rotated_network(double angle, int count, PointMatrix& source, PointMatrix& target) {
+  const double sites[][3] = {{0, 0, 0},      {1000, 0, 20},    {0, 1000, -15}, {-800, 300, 40},
+                             {500, -700, 5}, {-300, -600, 25}, {900, 800, -30}};
+  source.resize(count, 3);
+  for (int i = 0; i < count; ++i) source.row(i) << sites[i][0], sites[i][1], sites[i][2];
+  source = source.rowwise() - source.colwise().mean();
+  target.resize(count, 3);
+  for (int i = 0; i < count; ++i) {
+    target.row(i) << std::cos(angle) * source(i, 0) + std::sin(angle) * source(i, 1),
+        -std::sin(angle) * source(i, 0) + std::cos(angle) * source(i, 1), source(i, 2);
+  }
+  target = target.rowwise() - target.colwise().mean();
+}
+
+TEST(AdjustmentReport, WarnsOfLargeRotationsAndOfLowRedundancyOnly) {
+  constexpr double kDegree = 3.14159265358979323846 / 180.0;
+  const struct {
+    double angle;
+    int points;
+    bool small_angle_warning, redundancy_warning;
+  } cases[] = {{1.0 * kDegree, 7, true, false},
+               {3.0 / 3600.0 * kDegree, 7, false, false},
+               {3.0 / 3600.0 * kDegree, 3, false, true}};
+  for (const auto& c : cases) {
+    PointMatrix source, target;
+    rotated_network(c.angle, c.points, source, target);
+    const AdjustmentResult result = estimate_parameters(source, target);
+    const std::string report =
+        adjustment_report_text(source, target, result, kNoShift, kNoShift, {});
+    const std::string warnings = report.substr(report.find("## Warnings\n"));
+    EXPECT_EQ(warnings.find("warning: the small-angle model") != std::string::npos,
+              c.small_angle_warning)
+        << warnings;
+    EXPECT_EQ(warnings.find("warning: the redundancy is 2") != std::string::npos,
+              c.redundancy_warning)
+        << warnings;
+    if (!c.small_angle_warning && !c.redundancy_warning) {
+      EXPECT_EQ(warnings, "## Warnings\nnone\n");
+    }
+  }
 }
 
 }  // namespace

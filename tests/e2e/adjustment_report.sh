@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# --reportfile on the bundled example: the usual outputs stay byte for byte, the
+# report's two PROJ strings reproduce the tool's predictions through PROJ's cct to
+# 1e-6 m, and the report file follows the rules of the output file on failure.
+source "$(dirname "$0")/lib.bash" "$@"
+
+command -v cct >/dev/null || { fail "cct (Debian proj-bin) is not installed"; finish; }
+
+run_tool --inputsrc "$SRC" --inputdes "$DES" --inputtest "$TEST" --outfile prediction.txt \
+  --reportfile report.txt
+expect_status 0
+expect_text stderr ""
+expect_output_file prediction.txt "$DATA/example_prediction.txt"
+output_lines report.txt >report.lf
+grep -q '^1 -2248996.641241 5023924.177278 3211837.169390 ' report.lf || fail "no prediction row"
+grep -q 'warning:' report.lf && fail "the example should give no warning"
+
+output_lines prediction.txt | sed -n 's/^output=//p' | tr ',' '\n' | paste -d' ' - - - >tool.txt
+strings=0
+while read -r -a pipeline; do
+  strings=$((strings + 1))
+  tr ',' '\n' <<<"$TEST" | paste -d' ' - - - | cct -d 7 "${pipeline[@]}" >cct.txt ||
+    fail "cct refused ${pipeline[*]}"
+  worst=$(paste tool.txt cct.txt | awk '{
+    for (i = 1; i <= 3; i++) { d = $i - $(i + 3); if (d < 0) d = -d; if (d > w) w = d }
+    n++ } END { if (n != 3) print "missing"; else printf "%.3g", w }')
+  awk -v w="$worst" 'BEGIN { exit !(w != "missing" && w + 0 <= 1e-6) }' ||
+    fail "${pipeline[0]}: tool and cct differ by $worst m"
+  echo "${pipeline[0]}: largest difference from cct $worst m"
+done < <(grep '^+proj=' report.lf)
+[ "$strings" -eq 2 ] || fail "expected two PROJ strings, found $strings"
+
+# A report that cannot be written fails the run after the usual outputs.
+run_tool --inputsrc "$SRC" --inputdes "$DES" --outfile parameters.txt --reportfile missing/r.txt
+expect_status 255
+expect_stderr_line "^helmert7: cannot write the report file 'missing/r.txt': No such file or directory$"
+expect_output_file parameters.txt "$DATA/example_parameters.txt"
+
+# A run that fails before its report creates no report file; a report needs a name.
+run_tool --inputsrc "1,2,x" --inputdes "$DES" --outfile p.txt --reportfile early.txt
+expect_status 255
+expect_absent early.txt
+run_tool --inputsrc "$SRC" --inputdes "$DES" --reportfile
+expect_status 255
+expect_stderr_line '^helmert7: --reportfile needs the name of the report file after it$'
+
+finish
