@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The matrix print of the console trace.
-#include <cstdio>
+// The matrix print of the console trace. Every cell is formatted once into one
+// buffer, and the whole print goes to the stream in one write.
 #include <string>
 #include <vector>
 
@@ -9,27 +9,27 @@
 namespace helmert7 {
 
 void print_matrix(std::ostream& out, const std::string& name, const Eigen::MatrixXd& matrix) {
-  std::vector<std::string> cells;
-  cells.reserve(static_cast<std::size_t>(matrix.size()));
+  const std::size_t cells = static_cast<std::size_t>(matrix.size());
+  std::vector<char> digits(cells * kGeneralCapacity);
+  std::vector<unsigned char> lengths(cells);
   std::size_t width = 0;
-  for (Eigen::Index r = 0; r < matrix.rows(); ++r) {
-    for (Eigen::Index c = 0; c < matrix.cols(); ++c) {
-      char buffer[32];  // "%.10g" of any double, sign and exponent included, is under 20
-      std::snprintf(buffer, sizeof buffer, "%.10g", matrix(r, c));
-      cells.emplace_back(buffer);
-      if (cells.back().size() > width) width = cells.back().size();
-    }
+  for (std::size_t k = 0; k < cells; ++k) {  // row by row, as the lines are written
+    const Eigen::Index r = static_cast<Eigen::Index>(k) / matrix.cols();
+    const Eigen::Index c = static_cast<Eigen::Index>(k) % matrix.cols();
+    const std::size_t length = put_general(&digits[k * kGeneralCapacity], matrix(r, c), 10);
+    lengths[k] = static_cast<unsigned char>(length);
+    if (length > width) width = length;
   }
 
-  out << name << '\n' << '[' << matrix.rows() << ' ' << matrix.cols() << " 1 1]\n";
-  std::size_t next = 0;
-  for (Eigen::Index r = 0; r < matrix.rows(); ++r) {
-    for (Eigen::Index c = 0; c < matrix.cols(); ++c) {
-      const std::string& cell = cells[next++];
-      out << std::string(4 + width - cell.size(), ' ') << cell;
-    }
-    out << '\n';
+  std::string text = name + "\n[" + std::to_string(matrix.rows()) + ' ' +
+                     std::to_string(matrix.cols()) + " 1 1]\n";
+  text.reserve(text.size() + cells * (4 + width) + static_cast<std::size_t>(matrix.rows()) + 1);
+  for (std::size_t k = 0; k < cells; ++k) {
+    text.append(4 + width - lengths[k], ' ');
+    text.append(&digits[k * kGeneralCapacity], lengths[k]);
+    if ((k + 1) % static_cast<std::size_t>(matrix.cols()) == 0) text += '\n';
   }
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
   out << std::endl;
 }
 

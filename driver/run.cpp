@@ -40,11 +40,7 @@ int fail(std::ostream& err, const std::string& message) {
 }
 
 // "%g", as the default number format of an output stream writes a double.
-std::string general_number(double value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%g", value);
-  return buffer;
-}
+std::string general_number(double value) { return format_general(value, 6); }
 
 std::string option_value(const OptionMap& options, const char* name) {
   const auto found = options.find(name);
@@ -162,7 +158,8 @@ std::string missing_text(const CoordinateText& source, const CoordinateText& tar
 }
 
 // Parses the three texts into lists, and source and target through their counted
-// form into point matrices. Returns a failure message, or empty.
+// form into point matrices; one pass over each text serves both. Returns a
+// failure message, or empty.
 std::string parse_texts(const CoordinateText& source, const CoordinateText& target,
                         const CoordinateText& test, CoordinateList& source_list,
                         CoordinateList& target_list, CoordinateList& test_list,
@@ -174,10 +171,6 @@ std::string parse_texts(const CoordinateText& source, const CoordinateText& targ
     source_list = read_numbers(source.text);
     parsing = &target;
     target_list = read_numbers(target.text);
-    parsing = &source;
-    source_block = read_numbers_counted(source.text, source_count);
-    parsing = &target;
-    target_block = read_numbers_counted(target.text, target_count);
     parsing = &test;
     test_list = read_numbers(test.text);
   } catch (const std::invalid_argument& e) {
@@ -185,6 +178,8 @@ std::string parse_texts(const CoordinateText& source, const CoordinateText& targ
   } catch (const std::out_of_range& e) {
     return parse_failure(*parsing, e);
   }
+  source_block = counted_block(source_list, source_count);
+  target_block = counted_block(target_list, target_count);
   const std::string problem = problem_with_points(source, source_block.get(), source_count, target,
                                                   target_block.get(), target_count);
   if (!problem.empty()) return problem;

@@ -1,14 +1,214 @@
 // SPDX-License-Identifier: MIT
-// Doubles to their "%f" and shortest texts. The fixed-point buffer is sized by
-// asking snprintf for the length first: "%f" never uses an exponent, so the
-// largest doubles need over 300 characters and no fixed buffer is safe.
+// Doubles to text, byte for byte as printf writes "%.*f" and "%.*g" in the C
+// locale, on every platform. std::to_chars with a precision does that exactly but
+// slowly. The fast way rounds the double's exact value, an integer times a power
+// of two, to the last decimal kept in 128-bit integer arithmetic, halves to even
+// as printf does; numbers too large or too small for that go the slow way.
+#include <algorithm>
+#include <array>
 #include <charconv>
-#include <cstdio>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <stdexcept>
 
 #include "numtext/numtext.h"
 
 namespace helmert7 {
+namespace {
+
+__extension__ typedef unsigned __int128 Wide;  // GCC and Clang, also MinGW-w64
+
+// Sign, 309 integer digits of DBL_MAX, the point and the decimals.
+constexpr std::size_t fixed_capacity(int decimals) {
+  return 312 + static_cast<std::size_t>(decimals);
+}
+
+constexpr int kMaxPowerOfTen = 19;  // the largest that fits 64 bits
+
+constexpr auto kPowersOfTen = [] {
+  std::array<std::uint64_t, kMaxPowerOfTen + 1> powers{};
+  powers[0] = 1;
+  for (int k = 1; k <= kMaxPowerOfTen; ++k) powers[k] = powers[k - 1] * 10;
+  return powers;
+}();
+
+std::uint64_t power_of_ten(int k) { return kPowersOfTen[k]; }
+
+// A finite non-zero double as mantissa * 2^shift, exactly.
+void split_double(double value, std::uint64_t& mantissa, int& shift) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  mantissa = bits & ((1ULL << 52) - 1);
+  if (biased == 0) {  // subnormal: no hidden bit
+    shift = -1074;
+  } else {
+    mantissa |= 1ULL << 52;
+    shift = biased - 1075;
+  }
+}
+
+int bit_length(Wide value) {
+  const auto high = static_cast<std::uint64_t>(value >> 64);
+  const auto low = static_cast<std::uint64_t>(value);
+  if (high != 0) return 128 - __builtin_clzll(high);
+  return low != 0 ? 64 - __builtin_clzll(low) : 0;
+}
+
+// q rounded up when the remainder is above half, or on half with q odd.
+Wide rounded(Wide quotient, Wide twice_remainder, Wide divisor) {
+  const bool up = twice_remainder > divisor || (twice_remainder == divisor && (quotient & 1) != 0);
+  return quotient + (up ? 1 : 0);
+}
+
+// |value| * 10^scale rounded to an integer exactly, halves to even. False when
+// the numbers involved do not fit 128 bits; `value` must be finite and non-zero.
+bool scaled_integer(double value, int scale, Wide& result) {
+  if (scale > kMaxPowerOfTen || scale < -kMaxPowerOfTen) return false;
+  std::uint64_t mantissa = 0;
+  int shift = 0;
+  split_double(value, mantissa, shift);  // |value| = mantissa * 2^shift
+  if (scale >= 0) {
+    const Wide numerator = static_cast<Wide>(mantissa) * power_of_ten(scale);
+    if (shift >= 0) {
+      if (bit_length(numerator) + shift > 127) return false;
+      result = numerator << shift;
+    } else if (-shift >= 127) {
+      result = 0;  // below a quarter of the last unit
+    } else {
+      const Wide divisor = static_cast<Wide>(1) << -shift;
+      result = rounded(numerator >> -shift, (numerator & (divisor - 1)) << 1, divisor);
+    }
+    return true;
+  }
+  const Wide divisor = power_of_ten(-scale);
+  if (shift >= 0) {
+    if (shift > 127 - 53) return false;
+    const Wide numerator = static_cast<Wide>(mantissa) << shift;
+    result = rounded(numerator / divisor, (numerator % divisor) << 1, divisor);
+    return true;
+  }
+  if (-shift + bit_length(divisor) > 126) return false;
+  const Wide full_divisor = divisor << -shift;
+  result = rounded(mantissa / full_divisor, (mantissa % full_divisor) << 1, full_divisor);
+  return true;
+}
+
+// The decimal digits of `value`, at least `minimum` of them (leading zeros).
+int put_digits(char* buffer, Wide value, int minimum) {
+  char reversed[48];
+  int count = 0;
+  for (; value > UINT64_MAX; value /= 10) {  // 128-bit division only for huge values
+    reversed[count++] = static_cast<char>('0' + static_cast<int>(value % 10));
+  }
+  auto narrow = static_cast<std::uint64_t>(value);
+  do {
+    reversed[count++] = static_cast<char>('0' + narrow % 10);
+    narrow /= 10;
+  } while (narrow != 0);
+  while (count < minimum) reversed[count++] = '0';
+  for (int i = 0; i < count; ++i) buffer[i] = reversed[count - 1 - i];
+  return count;
+}
+
+std::size_t put_fixed(char* buffer, std::size_t capacity, double value, int decimals) {
+  Wide scaled = 0;
+  if (value == 0.0 || !std::isfinite(value) || !scaled_integer(value, decimals, scaled)) {
+    const auto result =
+        std::to_chars(buffer, buffer + capacity, value, std::chars_format::fixed, decimals);
+    if (result.ec != std::errc()) throw std::runtime_error("put_fixed: the buffer is too small");
+    return static_cast<std::size_t>(result.ptr - buffer);
+  }
+  char digits[48];
+  const int count = put_digits(digits, scaled, decimals + 1);  // a 0 before the point at least
+  char* p = buffer;
+  if (std::signbit(value)) *p++ = '-';
+  p = std::copy(digits, digits + count - decimals, p);
+  if (decimals > 0) {
+    *p++ = '.';
+    p = std::copy(digits + count - decimals, digits + count, p);
+  }
+  return static_cast<std::size_t>(p - buffer);
+}
+
+// floor(log10(|value|)), or one less: log10(2) is about 78913 / 2^18.
+int decimal_exponent_estimate(double value) {
+  std::uint64_t mantissa = 0;
+  int shift = 0;
+  split_double(value, mantissa, shift);
+  const int binary_exponent = shift + 63 - __builtin_clzll(mantissa);  // of the leading bit
+  return (binary_exponent * 78913) >> 18;  // an arithmetic shift: floors negatives too
+}
+
+}  // namespace
+
+std::size_t put_general(char* buffer, double value, int precision) {
+  const int kept = std::max(precision, 1);
+  // The scale at which |value| rounds to `kept` digits: first from the logarithm,
+  // then corrected by the integer itself (which also catches 9.99... rounding up).
+  Wide scaled = 0;
+  bool exact = std::isfinite(value) && value != 0.0 && kept <= kMaxPowerOfTen;
+  int scale = exact ? kept - 1 - decimal_exponent_estimate(value) : 0;
+  for (int attempt = 0; exact && attempt < 3; ++attempt) {
+    exact = scaled_integer(value, scale, scaled);
+    if (exact && scaled >= power_of_ten(kept)) {
+      --scale;
+    } else if (exact && scaled < power_of_ten(kept - 1)) {
+      ++scale;
+    } else {
+      break;
+    }
+    exact = exact && attempt < 2;
+  }
+  if (!exact) {
+    const auto result = std::to_chars(buffer, buffer + kGeneralCapacity, value,
+                                      std::chars_format::general, precision);
+    if (result.ec != std::errc()) throw std::runtime_error("put_general: precision too large");
+    return static_cast<std::size_t>(result.ptr - buffer);
+  }
+
+  char digits[24];
+  int count = put_digits(digits, scaled, kept);
+  while (count > 1 && digits[count - 1] == '0') --count;  // "%g" drops trailing zeros
+  const int exponent = kept - 1 - scale;                  // of the first digit
+  char* p = buffer;
+  if (std::signbit(value)) *p++ = '-';
+  if (exponent >= -4 && exponent < kept) {  // "%f" style
+    if (exponent < 0) {
+      *p++ = '0';
+      *p++ = '.';
+      p = std::fill_n(p, -exponent - 1, '0');
+      p = std::copy(digits, digits + count, p);
+    } else {
+      const int whole = exponent + 1;
+      p = std::copy(digits, digits + std::min(count, whole), p);
+      p = std::fill_n(p, std::max(whole - count, 0), '0');
+      if (count > whole) {
+        *p++ = '.';
+        p = std::copy(digits + whole, digits + count, p);
+      }
+    }
+  } else {  // "%e" style: d.ddde-05
+    *p++ = digits[0];
+    if (count > 1) {
+      *p++ = '.';
+      p = std::copy(digits + 1, digits + count, p);
+    }
+    *p++ = 'e';
+    *p++ = exponent < 0 ? '-' : '+';
+    const int magnitude = std::abs(exponent);
+    if (magnitude >= 100) *p++ = static_cast<char>('0' + magnitude / 100);
+    *p++ = static_cast<char>('0' + magnitude / 10 % 10);
+    *p++ = static_cast<char>('0' + magnitude % 10);
+  }
+  return static_cast<std::size_t>(p - buffer);
+}
+
+std::string format_general(double value, int precision) {
+  char buffer[kGeneralCapacity];
+  return std::string(buffer, put_general(buffer, value, precision));
+}
 
 std::string format_number(double value) { return format_fixed(value, 6); }  // "%f" is "%.6f"
 
@@ -19,19 +219,18 @@ std::string format_shortest(double value) {
 }
 
 std::string format_fixed(double value, int decimals) {
-  const int length = std::snprintf(nullptr, 0, "%.*f", decimals, value);
-  if (length < 0) throw std::runtime_error("format_fixed: the C library could not format a double");
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  std::snprintf(&text[0], text.size(), "%.*f", decimals, value);
-  text.resize(static_cast<std::size_t>(length));
+  std::string text(fixed_capacity(decimals), '\0');
+  text.resize(put_fixed(&text[0], text.size(), value, decimals));
   return text;
 }
 
 std::string join_numbers(const std::vector<double>& values) {
   std::string joined;
+  joined.reserve(values.size() * 16);
+  char buffer[fixed_capacity(6)];
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (i > 0) joined += ',';
-    joined += format_number(values[i]);
+    joined.append(buffer, put_fixed(buffer, sizeof buffer, values[i], 6));
   }
   return joined;
 }

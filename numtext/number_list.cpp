@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Coordinate texts to numbers. The text is scanned once from front to back, so a
-// text of any length parses in linear time; each piece is copied into its own
-// string before conversion because strtod needs a terminating NUL.
+// text of any length parses in linear time. A plain decimal piece is converted
+// in place by std::from_chars; any other piece is copied into a string of its
+// own, because strtod needs a terminating NUL.
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -34,7 +37,7 @@ bool is_white_space(char c) { return std::isspace(static_cast<unsigned char>(c))
 // number. No number at all, anything else after it (two numbers run together
 // across a line end, "1.5abc") or a range error (overflow or underflow as strtod
 // reports it) is refused. `piece` must hold nothing beyond the piece itself.
-double convert_piece(const std::string& piece, std::size_t value_number) {
+double convert_with_strtod(const std::string& piece, std::size_t value_number) {
   const char* begin = piece.c_str();
   char* end = nullptr;
   errno = 0;
@@ -55,6 +58,26 @@ double convert_piece(const std::string& piece, std::size_t value_number) {
   if (errno == ERANGE)
     throw std::out_of_range(failure_message("stod argument out of range", value_number, piece));
   return value;
+}
+
+// The common piece, a decimal number and nothing else ("-2261902.771"), read by
+// from_chars, which rounds as strtod does. Everything else goes to strtod with
+// its own rules: white space, "+", hexadecimal, inf and nan, and the subnormal or
+// out-of-range values that strtod reports as range errors.
+double convert_piece(std::string_view piece, std::string& scratch, std::size_t value_number) {
+  const char* const begin = piece.data();
+  const char* const end = begin + piece.size();
+  const bool plain_start = !piece.empty() && (std::isdigit(static_cast<unsigned char>(*begin)) ||
+                                              *begin == '-' || *begin == '.');
+  if (plain_start) {  // "0x10" reads as 0 and stops at the x: strtod takes it
+    double value = 0.0;
+    const auto result = std::from_chars(begin, end, value);
+    if (result.ec == std::errc() && result.ptr == end && (std::isnormal(value) || value == 0.0)) {
+      return value;
+    }
+  }
+  scratch.assign(piece);
+  return convert_with_strtod(scratch, value_number);
 }
 
 }  // namespace
@@ -87,24 +110,26 @@ CoordinateList read_numbers(std::string text) {
   CoordinateList values;
   values.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), ',')) + 1);
 
-  std::string piece;  // reused, so long texts do not allocate per value
+  const std::string_view whole(text);
+  std::string scratch;  // reused, so long texts do not allocate per value
   std::size_t start = 0;
-  for (std::size_t comma = text.find(','); comma != std::string::npos;
-       comma = text.find(',', start)) {
-    piece.assign(text, start, comma - start);
-    values.push_back(convert_piece(piece, values.size() + 1));
+  for (std::size_t comma = whole.find(','); comma != std::string_view::npos;
+       comma = whole.find(',', start)) {
+    values.push_back(convert_piece(whole.substr(start, comma - start), scratch, values.size() + 1));
     start = comma + 1;
   }
   // What follows the last comma; nothing at all there is the allowed trailing comma.
-  if (start < text.size()) {
-    piece.assign(text, start, std::string::npos);
-    values.push_back(convert_piece(piece, values.size() + 1));
+  if (start < whole.size()) {
+    values.push_back(convert_piece(whole.substr(start), scratch, values.size() + 1));
   }
   return values;
 }
 
 std::unique_ptr<double[]> read_numbers_counted(std::string text, std::size_t& count) {
-  const CoordinateList values = read_numbers(std::move(text));
+  return counted_block(read_numbers(std::move(text)), count);
+}
+
+std::unique_ptr<double[]> counted_block(const CoordinateList& values, std::size_t& count) {
   if (values.empty()) return nullptr;
   std::unique_ptr<double[]> block(new double[values.size()]);
   std::copy(values.begin(), values.end(), block.get());

@@ -31,12 +31,27 @@ CoordinateList read_numbers(std::string text);
 /// `count` untouched. Throws what read_numbers throws, touching nothing.
 std::unique_ptr<double[]> read_numbers_counted(std::string text, std::size_t& count);
 
+/// The counted form of values already parsed: what read_numbers_counted gives for
+/// their text, without a second pass over it.
+std::unique_ptr<double[]> counted_block(const CoordinateList& values, std::size_t& count);
+
 /// The text with control bytes written as \n, \t, \r or \xNN, so that a message
 /// that quotes user input stays on one line.
 std::string escape_control_bytes(std::string_view text);
 
 /// The number text form of a value: what C's "%f" writes (six decimals, no exponent).
 std::string format_number(double value);
+
+/// Room for "%.*g" of any double with a precision of at most 17, sign and exponent
+/// included ("-2.2250738585072014e-308").
+constexpr std::size_t kGeneralCapacity = 32;
+
+/// Writes `value` as "%.*g" with `precision` (1 to 17) writes it into `buffer` of
+/// kGeneralCapacity bytes, without a NUL; returns the length.
+std::size_t put_general(char* buffer, double value, int precision);
+
+/// `value` as "%.*g" with `precision` writes it: "%g" is precision 6.
+std::string format_general(double value, int precision);
 
 /// The shortest text that reads back as the same double (std::to_chars without a
 /// precision): "0.1", "-2.68e-07", "2261902.77"; "nan", "inf" and "-inf" as such.

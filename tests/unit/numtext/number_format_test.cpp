@@ -2,7 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "numtext/numtext.h"
@@ -68,6 +74,76 @@ TEST(JoinNumbers, ReadsBackToTheSameValues) {
   EXPECT_EQ(std::count(joined.begin(), joined.end(), ','), 999);
   EXPECT_EQ(std::count(joined.begin(), joined.end(), '.'), 1000);
   EXPECT_EQ(read_numbers(joined), values);
+}
+
+// What the C library's printf writes for `format` and `precision`. A NaN with its
+// sign bit set is "-nan" in glibc but "nan" in MinGW-w64's printf; the tool writes
+// glibc's form on both platforms.
+std::string printf_text(const char* format, int precision, double value) {
+#ifdef _WIN32
+  if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
+#endif
+  char buffer[512];
+  std::snprintf(buffer, sizeof buffer, format, precision, value);
+  return buffer;
+}
+
+// The formatting goes through std::to_chars for speed; it must write the very
+// bytes that printf writes, for every format the reports and the trace use.
+void expect_printf_bytes(double value) {
+  ASSERT_EQ(format_number(value), printf_text("%.*f", 6, value)) << value;
+  for (const int decimals : {2, 4, 6}) {
+    ASSERT_EQ(format_fixed(value, decimals), printf_text("%.*f", decimals, value)) << value;
+  }
+  for (const int precision : {6, 10, 17}) {
+    ASSERT_EQ(format_general(value, precision), printf_text("%.*g", precision, value)) << value;
+  }
+}
+
+TEST(FormatLikePrintf, EdgesGiveTheBytesOfPrintf) {
+  const double edges[] = {0.0, -0.0, DBL_MIN, -DBL_MIN, DBL_TRUE_MIN, DBL_MAX, -DBL_MAX,
+                          std::numeric_limits<double>::infinity(),
+                          -std::numeric_limits<double>::infinity(),
+                          std::numeric_limits<double>::quiet_NaN(),
+                          // the %g switch to exponents below 1e-4 and at 10^precision
+                          1e-5, 9.9999999999e-5, 1e-4, 0.000099999995, 999999.5, 1e6, 9999999999.5,
+                          1e10, 123456.5, 1234567.5,
+                          // half-way cases in binary: exact ties of the last printed digit
+                          0.5, 1.5, 2.5, 0.0078125, 0.0234375, 0.125, 0.375, 1e15 + 0.5,
+                          // values that round up to the next power of ten
+                          9.9999995, 0.9999999999949, 99999.99999999};
+  for (const double value : edges) {
+    expect_printf_bytes(value);
+    expect_printf_bytes(-value);
+  }
+}
+
+TEST(FormatLikePrintf, RandomDoublesGiveTheBytesOfPrintf) {
+  std::mt19937_64 random(2026);
+  std::uniform_real_distribution<double> metres(-1e7, 1e7), exponent(-320.0, 308.0);
+  for (int i = 0; i < 20000; ++i) {
+    // Every bit pattern, so subnormals, NaN payloads and all exponents come up.
+    const std::uint64_t bits = random();
+    double any;
+    std::memcpy(&any, &bits, sizeof any);
+    expect_printf_bytes(any);
+    expect_printf_bytes(metres(random));
+    expect_printf_bytes(std::pow(10.0, exponent(random)));
+  }
+}
+
+// Decimals that end in a 5 just past the last digit kept: the doubles nearest them
+// lie a little above or below the half-way point, or on it.
+TEST(FormatLikePrintf, NearlyHalfWayValuesGiveTheBytesOfPrintf) {
+  std::mt19937_64 random(7);
+  std::uniform_int_distribution<long long> mantissa(0, 9999999999LL);
+  std::uniform_int_distribution<int> scale(-12, 12);
+  for (int i = 0; i < 20000; ++i) {
+    const double m = static_cast<double>(mantissa(random)) * 10.0 + 5.0;
+    expect_printf_bytes(m / 1e3);                            // x.xx5 for "%.2f"
+    expect_printf_bytes(m / 1e7);                            // for "%.6f"
+    expect_printf_bytes(m * std::pow(10.0, scale(random)));  // 11 digits for "%.10g"
+  }
 }
 
 }  // namespace
