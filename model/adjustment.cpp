@@ -6,6 +6,7 @@
 // (N^-1 P') Q. The inputs and the normal matrix are checked first, so that a
 // degenerate point set is refused with a message rather than giving NaN.
 #include <Eigen/Eigenvalues>
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -80,6 +81,32 @@ void check_precision(const AdjustmentResult& result) {
 
 }  // namespace
 
+ParameterVector gauss_newton_correction(const Eigen::Matrix<double, 7, 7>& normal_inverse,
+                                        const Eigen::MatrixXd& design,
+                                        const Eigen::VectorXd& misclosure) {
+  // Eigen forms (N^-1 P') Q coefficient by coefficient, each a sum from the first
+  // column of N^-1 P' to the last, one term after the other. The same sums, run
+  // over N^-1 P' one slice of columns at a time, give the same bits, while
+  // N^-1 P', as large as P, never exists whole.
+  constexpr Eigen::Index kSlice = 16 * 1024;
+  ParameterVector correction = ParameterVector::Zero();
+  // N^-1 P' of one slice, allocated once
+  Eigen::Matrix<double, 7, Eigen::Dynamic> weighted(7, std::min(kSlice, design.rows()));
+  for (Eigen::Index start = 0; start < design.rows(); start += kSlice) {
+    const Eigen::Index length = std::min(kSlice, design.rows() - start);
+    weighted.leftCols(length).noalias() =
+        normal_inverse * design.middleRows(start, length).transpose();
+    for (Eigen::Index k = 0; k < length; ++k) {
+      const double q = misclosure(start + k);
+      for (int i = 0; i < 7; ++i) {
+        const double term = weighted(i, k) * q;
+        correction(i) = start + k == 0 ? term : correction(i) + term;
+      }
+    }
+  }
+  return correction;
+}
+
 AdjustmentResult estimate_parameters(
     const PointMatrix& source, const PointMatrix& target,
     const std::function<void(const ParameterVector&)>& on_iteration) {
@@ -91,7 +118,11 @@ AdjustmentResult estimate_parameters(
   ParameterVector params = ParameterVector::Zero();
   ParameterVector correction = ParameterVector::Ones();
   NormalMatrix normal_inverse = NormalMatrix::Zero();
+  // Allocated once for all iterations: fresh pages of this size cost more than the
+  // arithmetic done in them.
   Eigen::VectorXd misclosure;
+  Eigen::MatrixXd design;
+  NormalMatrix normal;
   // The largest distance of a centred source point from the centroid.
   const double extent = source.rowwise().norm().maxCoeff();
   double s = correction.cwiseAbs().sum();  // 7, so at least one iteration runs
@@ -101,12 +132,12 @@ AdjustmentResult estimate_parameters(
   while (s > kConvergenceTolerance) {
     if (remaining <= 0) break;
     ++iteration;
-    const Eigen::MatrixXd design = design_matrix(source, params);
-    misclosure = misclosure_vector(source, target, params);
-    const NormalMatrix normal = design.transpose() * design;
+    fill_design_matrix(source, params, design);
+    fill_misclosure_vector(source, target, params, misclosure);
+    normal.noalias() = design.transpose() * design;
     check_rank(normal, extent);
     normal_inverse = normal.inverse();
-    correction = (normal_inverse * design.transpose()) * misclosure;
+    correction = gauss_newton_correction(normal_inverse, design, misclosure);
     if (!correction.allFinite())
       throw NumericError("iteration " + std::to_string(iteration) +
                          " gave a non-finite correction; the normal equations could"

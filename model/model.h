@@ -66,10 +66,24 @@ Eigen::Matrix<double, 3, 7> design_block(const double& x, const double& y, const
 /// The (3n)-by-7 design matrix: rows 3i..3i+2 are the X, Y, Z rows of point i.
 Eigen::MatrixXd design_matrix(const PointMatrix& points, const ParameterVector& params);
 
+/// design_matrix into `design`, whose storage is reused when its size fits.
+void fill_design_matrix(const PointMatrix& points, const ParameterVector& params,
+                        Eigen::MatrixXd& design);
+
 /// Target minus model, point by point with X, Y, Z interleaved: (3n)-by-1.
 /// Throws NumericError when `target` has fewer rows than `source`.
 Eigen::VectorXd misclosure_vector(const PointMatrix& source, const PointMatrix& target,
                                   const ParameterVector& params);
+
+/// misclosure_vector into `misclosure`, whose storage is reused when its size fits.
+void fill_misclosure_vector(const PointMatrix& source, const PointMatrix& target,
+                            const ParameterVector& params, Eigen::VectorXd& misclosure);
+
+/// The Gauss-Newton correction (N^-1 P') Q, in that order of products and to the
+/// bit what Eigen gives for the whole expression, without forming N^-1 P' whole.
+ParameterVector gauss_newton_correction(const Eigen::Matrix<double, 7, 7>& normal_inverse,
+                                        const Eigen::MatrixXd& design,
+                                        const Eigen::VectorXd& misclosure);
 
 /// Estimates the parameters from centred common points (row i of source and of
 /// target are the same point). Calls `on_iteration` with the parameters after each

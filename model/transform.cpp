@@ -56,26 +56,74 @@ Eigen::Matrix<double, 3, 7> design_block(const double& x, const double& y, const
 }
 
 Eigen::MatrixXd design_matrix(const PointMatrix& points, const ParameterVector& params) {
-  // Allocated once and filled point by point, so the cost is linear in n.
-  Eigen::MatrixXd design(3 * points.rows(), 7);
-  for (Eigen::Index i = 0; i < points.rows(); ++i)
-    design.middleRows<3>(3 * i) = design_block(points(i, 0), points(i, 1), points(i, 2), params);
+  Eigen::MatrixXd design;
+  fill_design_matrix(points, params, design);
   return design;
+}
+
+void fill_design_matrix(const PointMatrix& points, const ParameterVector& params,
+                        Eigen::MatrixXd& design) {
+  // Column by column, each written front to back: the entries of design_block, in
+  // the same operations, without a 3-by-7 block per point or strided writes.
+  const Eigen::Index n = points.rows();
+  design.resize(3 * n, 7);
+  const double m = params(kM);
+  const double* x = points.col(0).data();
+  const double* y = points.col(1).data();
+  const double* z = points.col(2).data();
+  for (int j = kTx; j <= kTz; ++j) {
+    double* column = design.col(j).data();
+    for (Eigen::Index i = 0; i < n; ++i) {
+      column[3 * i] = j == kTx ? 1.0 : 0.0;
+      column[3 * i + 1] = j == kTy ? 1.0 : 0.0;
+      column[3 * i + 2] = j == kTz ? 1.0 : 0.0;
+    }
+  }
+  double* ex = design.col(kEx).data();
+  double* ey = design.col(kEy).data();
+  double* ez = design.col(kEz).data();
+  double* scale = design.col(kM).data();
+  for (Eigen::Index i = 0; i < n; ++i) {
+    ex[3 * i] = 0.0;
+    ex[3 * i + 1] = (1.0 + m) * z[i];
+    ex[3 * i + 2] = -(1.0 + m) * y[i];
+  }
+  for (Eigen::Index i = 0; i < n; ++i) {
+    ey[3 * i] = -(1.0 + m) * z[i];
+    ey[3 * i + 1] = 0.0;
+    ey[3 * i + 2] = (1.0 + m) * x[i];
+  }
+  for (Eigen::Index i = 0; i < n; ++i) {
+    ez[3 * i] = (1.0 + m) * y[i];
+    ez[3 * i + 1] = -(1.0 + m) * x[i];
+    ez[3 * i + 2] = 0.0;
+  }
+  for (Eigen::Index i = 0; i < n; ++i) {
+    scale[3 * i] = bracket_x(x[i], y[i], z[i], params);
+    scale[3 * i + 1] = bracket_y(x[i], y[i], z[i], params);
+    scale[3 * i + 2] = bracket_z(x[i], y[i], z[i], params);
+  }
 }
 
 Eigen::VectorXd misclosure_vector(const PointMatrix& source, const PointMatrix& target,
                                   const ParameterVector& params) {
+  Eigen::VectorXd misclosure;
+  fill_misclosure_vector(source, target, params, misclosure);
+  return misclosure;
+}
+
+void fill_misclosure_vector(const PointMatrix& source, const PointMatrix& target,
+                            const ParameterVector& params, Eigen::VectorXd& misclosure) {
   if (target.rows() < source.rows())
     throw NumericError("the target set has " + std::to_string(target.rows()) +
                        " points but the source set has " + std::to_string(source.rows()) +
                        "; every source point needs its target point");
-  Eigen::VectorXd misclosure(3 * source.rows());
+  misclosure.resize(3 * source.rows());
   for (Eigen::Index i = 0; i < source.rows(); ++i) {
     const Eigen::RowVector3d model =
         transform_point(source(i, 0), source(i, 1), source(i, 2), params);
     misclosure.segment<3>(3 * i) = (target.row(i) - model).transpose();
   }
-  return misclosure;
 }
 
 }  // namespace helmert7

@@ -265,5 +265,25 @@ TEST(EstimateParameters, ReportsAnExhaustedBudgetAsNotConverged) {
   EXPECT_EQ(iterations, kIterationBudget);
 }
 
+// The correction is formed slice by slice to save memory; it must be the very
+// bits of the whole product, or the printed parameters would change.
+TEST(GaussNewtonCorrection, SameBitsAsTheWholeProduct) {
+  for (const Eigen::Index points : {3, 42, 43, 5461, 5462, 5504, 20000}) {
+    PointMatrix source(points, 3);
+    for (Eigen::Index i = 0; i < points; ++i) {
+      const double t = static_cast<double>(i);
+      source.row(i) << 9000.0 * std::sin(0.37 * t), 7000.0 * std::cos(0.71 * t),
+          300.0 * std::sin(t);
+    }
+    source = centred(source);
+    const Eigen::MatrixXd design = design_matrix(source, truth());
+    Eigen::VectorXd misclosure(3 * points);
+    for (Eigen::Index i = 0; i < misclosure.size(); ++i) misclosure(i) = 0.01 * std::cos(1.3 * i);
+    const Eigen::Matrix<double, 7, 7> normal_inverse = (design.transpose() * design).inverse();
+    const ParameterVector whole = (normal_inverse * design.transpose()) * misclosure;
+    EXPECT_EQ(gauss_newton_correction(normal_inverse, design, misclosure), whole) << points;
+  }
+}
+
 }  // namespace
 }  // namespace helmert7
