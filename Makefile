@@ -16,7 +16,7 @@ JOBS := $(shell nproc)
 TOOL := $(BUILD)/bin/helmert7
 EXAMPLE := examples
 
-.PHONY: deps configure build tool demo test test-release test-sanitize fuzz \
+.PHONY: deps configure build tool demo test test-release test-sanitize fuzz bench \
         windows-configure windows test-windows package clean
 
 deps:
@@ -75,6 +75,12 @@ fuzz: deps
 	    2>$(FUZZ_BUILD)/fuzz_$$target.log || { tail -40 $(FUZZ_BUILD)/fuzz_$$target.log; exit 1; }; \
 	  tail -1 $(FUZZ_BUILD)/fuzz_$$target.log; \
 	done
+
+# A benchmark, not a test: the tool against PROJ's cct, the stages of a run and the
+# adjustment at up to 10^6 points (bench/README.md holds the latest figures).
+bench: tool
+	cmake --build $(BUILD) -j$(JOBS) --target bench_estimate bench_stages bench_whole
+	bench/run.sh $(BUILD)
 
 # dist/helmert7_<version>_amd64.deb: the tool, its manual page, README and examples.
 package: configure

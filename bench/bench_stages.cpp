@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+// One prediction run of n points (default 2,000) split into its stages, each
+// timed in-process as the run does them: parsing the texts, the trace prints, the
+// adjustment, and the report (mapping, formatting, writing the file). Prints the
+// median over 21 repetitions of each stage in milliseconds.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <vector>
+
+#include "driver/driver.h"
+
+namespace {
+
+using namespace helmert7;
+using Clock = std::chrono::steady_clock;
+
+std::string coordinate_text(long n, double shift) {
+  std::string text;
+  char buffer[96];
+  for (long i = 0; i < n; ++i) {
+    const double t = static_cast<double>(i);
+    std::snprintf(buffer, sizeof buffer, "%.3f,%.3f,%.3f,",
+                  -2260000.0 + 20000.0 * std::sin(0.37 * t),
+                  5020000.0 + 20000.0 * std::cos(0.71 * t) + shift,
+                  3200000.0 + 20000.0 * std::sin(1.13 * t) - shift);
+    text += buffer;
+  }
+  return text;
+}
+
+double median_ms(const std::function<void()>& stage) {
+  std::vector<double> times;
+  for (int repetition = 0; repetition < 21; ++repetition) {
+    const auto started = Clock::now();
+    stage();
+    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
+  }
+  std::nth_element(times.begin(), times.begin() + 10, times.end());
+  return times[10];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const long n = argc > 1 ? std::atol(argv[1]) : 2000;
+  const std::string source_text = coordinate_text(n, 0.0), target_text = coordinate_text(n, 50.0),
+                    test_text = coordinate_text(n, 7.0);
+  std::ofstream trace("/dev/null");
+
+  CoordinateList source_list, target_list, test_list;
+  PointMatrix source(n, 3), target(n, 3);
+  const double parse = median_ms([&] {
+    source_list = read_numbers(source_text);
+    target_list = read_numbers(target_text);
+    test_list = read_numbers(test_text);
+    std::size_t count = 0;
+    counted_block(source_list, count);
+    counted_block(target_list, count);
+  });
+  for (long i = 0; i < n; ++i) {
+    source.row(i) << source_list[3 * i], source_list[3 * i + 1], source_list[3 * i + 2];
+    target.row(i) << target_list[3 * i], target_list[3 * i + 1], target_list[3 * i + 2];
+  }
+  const Eigen::RowVector3d ave_src = source.colwise().mean(), ave_tar = target.colwise().mean();
+  const PointMatrix centred_source = source.rowwise() - ave_src;
+  const PointMatrix centred_target = target.rowwise() - ave_tar;
+
+  const double prints = median_ms([&] {
+    for (const PointMatrix& points : {source, target, centred_source, centred_target}) {
+      print_matrix(trace, "points", points);
+    }
+  });
+  AdjustmentResult result;
+  const double adjustment =
+      median_ms([&] { result = estimate_parameters(centred_source, centred_target); });
+  const double report = median_ms([&] {
+    const std::string joined = join_numbers(map_points(test_list, ave_src, ave_tar, result.params));
+    trace << joined << '\n';
+    std::string reason;
+    write_text_file("/dev/null",
+                    prediction_report_text(source_text, target_text, test_text, joined), reason);
+  });
+  std::printf(
+      "n = %ld, milliseconds: parsing %.2f, trace prints %.2f, adjustment %.2f, report %.2f\n", n,
+      parse, prints, adjustment, report);
+  return 0;
+}
