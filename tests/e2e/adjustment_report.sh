@@ -22,12 +22,7 @@ while read -r -a pipeline; do
   strings=$((strings + 1))
   tr ',' '\n' <<<"$TEST" | paste -d' ' - - - | cct -d 7 "${pipeline[@]}" >cct.txt ||
     fail "cct refused ${pipeline[*]}"
-  worst=$(paste tool.txt cct.txt | awk '{
-    for (i = 1; i <= 3; i++) { d = $i - $(i + 3); if (d < 0) d = -d; if (d > w) w = d }
-    n++ } END { if (n != 3) print "missing"; else printf "%.3g", w }')
-  awk -v w="$worst" 'BEGIN { exit !(w != "missing" && w + 0 <= 1e-6) }' ||
-    fail "${pipeline[0]}: tool and cct differ by $worst m"
-  echo "${pipeline[0]}: largest difference from cct $worst m"
+  expect_same_points "${pipeline[0]}" tool.txt cct.txt
 done < <(grep '^+proj=' report.lf)
 [ "$strings" -eq 2 ] || fail "expected two PROJ strings, found $strings"
 

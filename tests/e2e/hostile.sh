@@ -9,16 +9,7 @@ source "$(dirname "$0")/lib.bash" "$@"
 A="0,0,0, 100,0,0, 0,100,0, 0,0,100"
 B="10,20,30, 110,20,30, 10,120,30, 10,20,130"
 
-# expect_refused PATTERN ARGS...: fails before the report, leaving no output file.
-expect_refused() {
-  local pattern=$1
-  shift
-  rm -f report.txt
-  run_tool --outfile report.txt "$@"
-  expect_status 255
-  expect_stderr_line "$pattern"
-  expect_absent report.txt
-}
+expect_refused() { expect_refused_before_report "$@"; }
 
 # Infinity and NaN parse as numbers; the adjustment refuses them by name.
 expect_refused '^helmert7: target point 2 has a NaN or infinite coordinate' \

@@ -106,6 +106,30 @@ expect_absent() {
   [ ! -e "$1" ] || fail "$1 exists"
 }
 
+# expect_refused_before_report PATTERN ARGS...: the run with --outfile report.txt
+# and ARGS fails before its report with PATTERN on stderr and leaves no report.txt.
+expect_refused_before_report() {
+  local pattern=$1
+  shift
+  rm -f report.txt
+  run_tool --outfile report.txt "$@"
+  expect_status 255
+  expect_stderr_line "$pattern"
+  expect_absent report.txt
+}
+
+# expect_same_points LABEL TOOL_FILE CCT_FILE: two files of three points, "x y z"
+# a line, agree to 1e-6 m.
+expect_same_points() {
+  local worst
+  worst=$(paste "$2" "$3" | awk '{
+    for (i = 1; i <= 3; i++) { d = $i - $(i + 3); if (d < 0) d = -d; if (d > w) w = d }
+    n++ } END { if (n != 3) print "missing"; else printf "%.3g", w }')
+  awk -v w="$worst" 'BEGIN { exit !(w != "missing" && w + 0 <= 1e-6) }' ||
+    fail "$1: tool and cct differ by $worst m"
+  echo "$1: largest difference from cct $worst m"
+}
+
 # posix_only WHAT: true off Windows; on Windows says which check is skipped and why.
 posix_only() {
   on_windows || return 0

@@ -31,13 +31,8 @@ expect_stderr_line "^helmert7: cannot read the test points \(--inputtest\): inva
 # aside), and value words that no option takes, such as the rest of a text whose
 # blanks were not quoted.
 expect_refused_words() {
-  local pattern=$1
+  expect_refused_before_report "$@"
   shift
-  rm -f r.txt
-  run_tool --outfile r.txt "$@"
-  expect_status 255
-  expect_stderr_line "$pattern"
-  expect_absent r.txt
   [ "$(wc -l <stdout)" -eq $(($# + 2)) ] || fail "the echo of '$*' is not complete"
 }
 LISTED='; the options are --inputsrc, --inputdes, --inputtest, --inputfile, --outfile and --reportfile$'
