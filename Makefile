@@ -42,11 +42,14 @@ demo: tool
 	@echo
 	@echo "== prediction report: console trace"
 	$(TOOL) --inputsrc "$$(cat $(EXAMPLE)/source.txt)" --inputdes "$$(cat $(EXAMPLE)/target.txt)" \
-	  --inputtest "$$(cat $(EXAMPLE)/test.txt)" --outfile $(BUILD)/demo-prediction.txt | iconv -f GBK -t UTF-8
+	  --inputtest "$$(cat $(EXAMPLE)/test.txt)" --outfile $(BUILD)/demo-prediction.txt \
+	  --reportfile $(BUILD)/demo-report.txt | iconv -f GBK -t UTF-8
 	@echo "== prediction report: $(BUILD)/demo-prediction.txt"
 	@cat $(BUILD)/demo-prediction.txt
 	@echo "== the test points as made by examples/make_example.py, before noise"
 	@cat $(EXAMPLE)/truth.txt
+	@echo "== adjustment report (--reportfile): $(BUILD)/demo-report.txt"
+	@cat $(BUILD)/demo-report.txt
 
 # Every test twice: on the release build, then on a build with AddressSanitizer
 # and UndefinedBehaviorSanitizer.
