@@ -115,7 +115,7 @@ std::string residual_section(const PointMatrix& source, const PointMatrix& targe
                              const AdjustmentResult& result) {
   const int redundancy = static_cast<int>(3 * source.rows() - 7);
   const Eigen::VectorXd residuals = residual_vector(source, target, result.params);
-  const Eigen::VectorXd standardized = standardized_residuals(source, target, result);
+  const Eigen::VectorXd standardized = standardized_residuals(source, residuals, result);
   const double critical = pope_critical_value(redundancy, kOutlierAlpha);
 
   const Eigen::Index outlier = outlier_point(standardized, critical);
@@ -136,10 +136,9 @@ std::string residual_section(const PointMatrix& source, const PointMatrix& targe
   return text;
 }
 
-std::string prediction_section(const CoordinateList& test, const Eigen::RowVector3d& ave_src,
-                               const Eigen::RowVector3d& ave_tar, const ParameterVector& params,
+std::string prediction_section(const CoordinateList& test, const std::vector<double>& mapped,
+                               const Eigen::RowVector3d& ave_src, const ParameterVector& params,
                                const ParameterCovariance& covariance) {
-  const std::vector<double> mapped = map_points(test, ave_src, ave_tar, params);
   std::string text =
       "\n## Predicted points (m) and their standard errors (m)\n# point X Y Z sX sY sZ\n";
   for (std::size_t i = 0; 3 * i + 2 < mapped.size(); ++i) {
@@ -156,21 +155,21 @@ std::string prediction_section(const CoordinateList& test, const Eigen::RowVecto
 }
 
 std::string warning_section(const PointMatrix& source, const ParameterVector& params) {
-  std::string text = "\n## Warnings\n";
+  std::string warnings;
   const double angle = params.segment<3>(3).cwiseAbs().maxCoeff();
   const double extent = source.rowwise().norm().maxCoeff();
   const double model_error = angle * angle * extent / 2.0;
   if (model_error > kSmallAngleWarning) {
-    text += "warning: the small-angle model is off by about " + format_fixed(model_error, 4) +
-            " m at the edge of the network (angle " + shortest(angle) + " rad over " +
-            format_fixed(extent, 1) + " m); the rotation is too large for it\n";
+    warnings += "warning: the small-angle model is off by about " + format_fixed(model_error, 4) +
+                " m at the edge of the network (angle " + shortest(angle) + " rad over " +
+                format_fixed(extent, 1) + " m); the rotation is too large for it\n";
   }
   const Eigen::Index redundancy = 3 * source.rows() - 7;
   if (redundancy < 3) {
-    text += "warning: the redundancy is " + std::to_string(redundancy) +
-            ", below 3: sigma0 and the outlier test mean little; add common points\n";
+    warnings += "warning: the redundancy is " + std::to_string(redundancy) +
+                ", below 3: sigma0 and the outlier test mean little; add common points\n";
   }
-  return text == "\n## Warnings\n" ? text + "none\n" : text;
+  return "\n## Warnings\n" + (warnings.empty() ? std::string("none\n") : warnings);
 }
 
 }  // namespace
@@ -178,7 +177,8 @@ std::string warning_section(const PointMatrix& source, const ParameterVector& pa
 std::string adjustment_report_text(const PointMatrix& source, const PointMatrix& target,
                                    const AdjustmentResult& result,
                                    const Eigen::RowVector3d& ave_src,
-                                   const Eigen::RowVector3d& ave_tar, const CoordinateList& test) {
+                                   const Eigen::RowVector3d& ave_tar, const CoordinateList& test,
+                                   const std::vector<double>& predicted) {
   const ParameterCovariance covariance = parameter_covariance(result);
   const ParameterVector origin = origin_based_parameters(result.params, ave_src, ave_tar);
   const ParameterCovariance origin_covariance =
@@ -191,7 +191,7 @@ std::string adjustment_report_text(const PointMatrix& source, const PointMatrix&
       proj_section(result.params, origin, ave_src, ave_tar) +
       residual_section(source, target, result);
   if (!test.empty()) {
-    text += prediction_section(test, ave_src, ave_tar, result.params, covariance);
+    text += prediction_section(test, predicted, ave_src, result.params, covariance);
   }
   return text + warning_section(source, result.params);
 }

@@ -69,14 +69,16 @@ std::string parameter_report_text(const ParameterVector& params, const Eigen::Ro
                                   const CoordinateList& target);
 
 /// The adjustment report of --reportfile, from the centred common points, the
-/// converged result, the centroids and the test list (empty in a parameter run):
+/// converged result, the centroids, the test list (empty in a parameter run) and
+/// the test points as map_points gives them:
 /// summary, parameters of the centred model and origin-based ones in both
 /// conventions with standard errors and correlations, PROJ strings, residuals with
 /// Pope's outlier test, predicted points with standard errors, warnings.
 std::string adjustment_report_text(const PointMatrix& source, const PointMatrix& target,
                                    const AdjustmentResult& result,
                                    const Eigen::RowVector3d& ave_src,
-                                   const Eigen::RowVector3d& ave_tar, const CoordinateList& test);
+                                   const Eigen::RowVector3d& ave_tar, const CoordinateList& test,
+                                   const std::vector<double>& predicted);
 
 /// The prediction report: the three input texts as given, then "output=" + joined.
 std::string prediction_report_text(const std::string& source_text, const std::string& target_text,

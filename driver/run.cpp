@@ -219,15 +219,16 @@ std::string trace_and_centre(std::ostream& out, PointMatrix& source_points,
   return {};
 }
 
-// The report of the output file, with the prediction report's console lines; the
-// elapsed time counts from `started`. Returns a failure message when the file
-// could not be written completely, or empty.
+// The report of the output file, with the prediction report's console lines;
+// `predicted` holds the test points mapped, and the elapsed time counts from
+// `started`. Returns a failure message when the file could not be written
+// completely, or empty.
 std::string write_report(std::ostream& out, const std::string& output_path,
                          const CoordinateText& source, const CoordinateText& target,
                          const CoordinateText& test, const CoordinateList& source_list,
                          const CoordinateList& target_list, const CoordinateList& test_list,
-                         const Eigen::RowVector3d& ave_src, const Eigen::RowVector3d& ave_tar,
-                         const AdjustmentResult& result,
+                         const std::vector<double>& predicted, const Eigen::RowVector3d& ave_src,
+                         const Eigen::RowVector3d& ave_tar, const AdjustmentResult& result,
                          std::chrono::steady_clock::time_point started) {
   bool written = false;
   std::string write_problem;
@@ -236,7 +237,7 @@ std::string write_report(std::ostream& out, const std::string& output_path,
         parameter_report_text(result.params, ave_src, ave_tar, source_list, target_list);
     written = write_text_file(output_path, text, write_problem);
   } else {
-    const std::string joined = join_numbers(map_points(test_list, ave_src, ave_tar, result.params));
+    const std::string joined = join_numbers(predicted);
     out << kLabelPrediction << joined << std::endl;
     written = write_text_file(output_path,
                               prediction_report_text(source.text, target.text, test.text, joined),
@@ -308,13 +309,14 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     print_matrix(out, "Args", result.params);
 
     // A file that cannot be written fails the run, after the console lines.
+    const std::vector<double> predicted = map_points(test_list, ave_src, ave_tar, result.params);
     const std::string unwritten =
         write_report(out, output_path, source, target, test, source_list, target_list, test_list,
-                     ave_src, ave_tar, result, started);
+                     predicted, ave_src, ave_tar, result, started);
     if (!unwritten.empty()) return fail(err, unwritten);
     if (wants_adjustment_report) {
-      const std::string text =
-          adjustment_report_text(source_points, target_points, result, ave_src, ave_tar, test_list);
+      const std::string text = adjustment_report_text(source_points, target_points, result, ave_src,
+                                                      ave_tar, test_list, predicted);
       std::string reason;
       if (!write_text_file(report_path, text, reason)) {
         return fail(err, "cannot write the report file " + in_quotes(report_path) + ": " + reason);

@@ -101,10 +101,11 @@ ParameterCovariance parameter_covariance(const AdjustmentResult& result);
 Eigen::VectorXd residual_vector(const PointMatrix& source, const PointMatrix& target,
                                 const ParameterVector& params);
 
-/// The residuals divided by their standard errors, v / (sigma0 sqrt(q)), q the
-/// matching diagonal element of I - P N^-1 P' (P at the estimated parameters);
-/// NaN where q is not positive (a component that the fit reproduces exactly).
-Eigen::VectorXd standardized_residuals(const PointMatrix& source, const PointMatrix& target,
+/// The residuals (residual_vector at the estimated parameters) divided by their
+/// standard errors, v / (sigma0 sqrt(q)), q the matching diagonal element of
+/// I - P N^-1 P' (P at the estimated parameters); NaN where q is not positive (a
+/// component that the fit reproduces exactly).
+Eigen::VectorXd standardized_residuals(const PointMatrix& source, const Eigen::VectorXd& residuals,
                                        const AdjustmentResult& result);
 
 /// Pope's critical value for the largest |standardized residual| with redundancy r

@@ -29,9 +29,8 @@ Eigen::VectorXd residual_vector(const PointMatrix& source, const PointMatrix& ta
   return -misclosure_vector(source, target, params);
 }
 
-Eigen::VectorXd standardized_residuals(const PointMatrix& source, const PointMatrix& target,
+Eigen::VectorXd standardized_residuals(const PointMatrix& source, const Eigen::VectorXd& residuals,
                                        const AdjustmentResult& result) {
-  const Eigen::VectorXd residuals = residual_vector(source, target, result.params);
   Eigen::VectorXd standardized(residuals.size());
   for (Eigen::Index i = 0; i < source.rows(); ++i) {
     const Eigen::Matrix<double, 3, 7> block =

@@ -96,7 +96,7 @@ TEST(AdjustmentReport, WarnsOfLargeRotationsAndOfLowRedundancyOnly) {
     rotated_network(c.angle, c.points, source, target);
     const AdjustmentResult result = estimate_parameters(source, target);
     const std::string report =
-        adjustment_report_text(source, target, result, kNoShift, kNoShift, {});
+        adjustment_report_text(source, target, result, kNoShift, kNoShift, {}, {});
     const std::string warnings = report.substr(report.find("## Warnings\n"));
     EXPECT_EQ(warnings.find("warning: the small-angle model") != std::string::npos,
               c.small_angle_warning)

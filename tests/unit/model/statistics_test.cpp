@@ -64,11 +64,17 @@ TEST(Statistics, OutlierTestNamesTheBlunderAndNothingInACleanNetwork) {
   const double tau = pope_critical_value(3 * 10 - 7, 0.001);
 
   const AdjustmentResult clean = estimate_parameters(source, target);
-  EXPECT_EQ(outlier_point(standardized_residuals(source, target, clean), tau), -1);
+  EXPECT_EQ(outlier_point(standardized_residuals(
+                              source, residual_vector(source, target, clean.params), clean),
+                          tau),
+            -1);
 
   target(5, 1) += 0.3;  // a 0.3 m blunder in Y of the sixth point
   const AdjustmentResult blundered = estimate_parameters(source, target);
-  EXPECT_EQ(outlier_point(standardized_residuals(source, target, blundered), tau), 5);
+  EXPECT_EQ(outlier_point(standardized_residuals(
+                              source, residual_vector(source, target, blundered.params), blundered),
+                          tau),
+            5);
 }
 
 TEST(Statistics, PopeValueFromStudentsTQuantile) {
