@@ -6,6 +6,7 @@
 // (N^-1 P') Q. The inputs and the normal matrix are checked first, so that a
 // degenerate point set is refused with a message rather than giving NaN.
 #include <Eigen/Eigenvalues>
+#include <Eigen/LU>
 #include <algorithm>
 #include <cmath>
 #include <sstream>
@@ -27,14 +28,6 @@ void check_point_counts(const PointMatrix& source, const PointMatrix& target) {
   if (source.rows() < 3)
     throw NumericError("seven parameters need at least three common points, got " +
                        std::to_string(source.rows()));
-}
-
-void check_finite(const PointMatrix& points, const char* set_name) {
-  for (Eigen::Index i = 0; i < points.rows(); ++i)
-    if (!points.row(i).allFinite())
-      throw NumericError(std::string(set_name) + " point " + std::to_string(i + 1) +
-                         " has a NaN or infinite coordinate, or the centroid of the " + set_name +
-                         " points overflowed");
 }
 
 // The reciprocal condition number of N with the translation columns as they are
@@ -124,7 +117,7 @@ AdjustmentResult estimate_parameters(
   Eigen::MatrixXd design;
   NormalMatrix normal;
   // The largest distance of a centred source point from the centroid.
-  const double extent = source.rowwise().norm().maxCoeff();
+  const double extent = network_extent(source);
   double s = correction.cwiseAbs().sum();  // 7, so at least one iteration runs
   int remaining = kIterationBudget;
   int iteration = 0;
@@ -159,8 +152,8 @@ AdjustmentResult estimate_parameters(
 
   // Q and N^-1 are those of the last iteration, evaluated before its (negligible)
   // correction was added. The redundancy is 3n - 7.
-  const double redundancy = static_cast<double>(3 * source.rows() - 7);
-  result.sigma0 = std::sqrt(misclosure.squaredNorm() / redundancy);
+  result.sigma0 =
+      std::sqrt(misclosure.squaredNorm() / static_cast<double>(redundancy(source.rows())));
   result.sigmax = result.sigma0 * normal_inverse.diagonal().array().sqrt();
   check_precision(result);
   return result;

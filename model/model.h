@@ -10,12 +10,14 @@
 // Angles in radians, m a unitless scale difference, translations in the unit of
 // the coordinates. The model is applied to centred coordinates: subtract the source
 // centroid before, add the target centroid after.
-// Also the statistics of a converged adjustment: covariance, standardized residuals
-// and Pope's tau test, origin-based parameters and the errors of mapped points.
+// Also the network's centroids and extent, the mapping of further points, and the
+// statistics of a converged adjustment: covariance, correlations, standardized
+// residuals and Pope's tau test, origin-based and pivoted parameters, the small-angle
+// model's error and the errors of mapped points.
 // Pure numerics: nothing here prints or touches files. Failures throw NumericError.
 #pragma once
 
-#include <Eigen/Dense>
+#include <Eigen/Core>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -97,11 +99,7 @@ AdjustmentResult estimate_parameters(
 /// The covariance of the estimated parameters, sigma0^2 N^-1.
 ParameterCovariance parameter_covariance(const AdjustmentResult& result);
 
-/// Mapped source minus target point by point, X, Y, Z interleaved: (3n)-by-1.
-Eigen::VectorXd residual_vector(const PointMatrix& source, const PointMatrix& target,
-                                const ParameterVector& params);
-
-/// The residuals (residual_vector at the estimated parameters) divided by their
+/// The residuals (mapped_residuals at the estimated parameters) divided by their
 /// standard errors, v / (sigma0 sqrt(q)), q the matching diagonal element of
 /// I - P N^-1 P' (P at the estimated parameters); NaN where q is not positive (a
 /// component that the fit reproduces exactly).
@@ -135,5 +133,80 @@ ParameterCovariance origin_based_covariance(const ParameterVector& params,
 Eigen::Matrix3d mapped_point_covariance(const Eigen::RowVector3d& centred_point,
                                         const ParameterVector& params,
                                         const ParameterCovariance& covariance);
+
+/// The redundancy of an adjustment of n common points: 3n - 7.
+Eigen::Index redundancy(Eigen::Index points);
+
+/// The network's extent: the largest distance of a centred point from the centroid.
+double network_extent(const PointMatrix& centred);
+
+/// Throws NumericError naming `role` ("source") and the 1-based point when a
+/// coordinate is NaN or infinite.
+void check_finite(const PointMatrix& points, const char* role);
+
+/// Throws NumericError naming `role` when the centroid of its points overflowed.
+void check_centroid(const Eigen::RowVector3d& centroid, const char* role);
+
+/// The centred model and the centroids it is applied between:
+/// mapped = ave_tar + T(p - ave_src).
+struct CentredTransformation {
+  ParameterVector params;
+  Eigen::RowVector3d ave_src;
+  Eigen::RowVector3d ave_tar;
+};
+
+/// Maps points, one per row, from the source into the target system: subtract
+/// ave_src, transform_point, add ave_tar. Throws NumericError naming the 1-based
+/// point whose result is not finite.
+PointMatrix map_points(const CentredTransformation& mapping, const PointMatrix& points);
+
+/// Mapped source minus target point by point, X, Y, Z interleaved: (3n)-by-1, from
+/// the points as given. Throws NumericError for a non-finite residual.
+Eigen::VectorXd mapped_residuals(const CentredTransformation& mapping, const PointMatrix& source,
+                                 const PointMatrix& target);
+
+/// The square roots of the covariance's diagonal.
+ParameterVector standard_errors(const ParameterCovariance& covariance);
+
+/// The correlation matrix of a covariance: C(i, j) / (s(i) s(j)), s the given errors.
+ParameterCovariance correlations(const ParameterCovariance& covariance,
+                                 const ParameterVector& errors);
+
+/// The Molodensky-Badekas form about the source centroid P:
+/// mapped = T + (1 + m) R (p - P) + P; angles and scale as in the centred model.
+ParameterVector pivoted_parameters(const CentredTransformation& mapping);
+
+/// How far the small-angle model is from a true rotation at distance `extent`:
+/// a^2 extent / 2, a the largest of the three angles.
+double small_angle_error(const ParameterVector& params, double extent);
+
+/// The standard errors of the mapped points (sX, sY, sZ per row): the square roots
+/// of the diagonal of mapped_point_covariance at each centred point.
+PointMatrix prediction_errors(const CentredTransformation& mapping,
+                              const ParameterCovariance& covariance, const PointMatrix& points);
+
+/// Significance per component of the outlier test.
+constexpr double kOutlierAlpha = 0.001;
+
+/// What the adjustment report derives from a converged adjustment, each computed once.
+struct FitStatistics {
+  Eigen::Index redundancy = 0;              ///< 3n - 7
+  double extent = 0;                        ///< of the centred source points
+  ParameterCovariance covariance;           ///< of the centred model's parameters
+  ParameterVector origin;                   ///< origin-based parameters
+  ParameterVector origin_errors;            ///< their standard errors
+  ParameterCovariance origin_correlations;  ///< their correlations
+  ParameterVector pivoted;                  ///< about the source centroid
+  Eigen::VectorXd residuals;                ///< mapped source minus target, interleaved
+  Eigen::VectorXd standardized;             ///< residuals / (sigma0 sqrt(q))
+  double critical_value = 0;                ///< Pope's tau; NaN when r < 2
+  Eigen::Index outlier = -1;                ///< 0-based point, or -1
+  double small_angle_error = 0;             ///< metres at the network's edge
+};
+
+/// The statistics of a converged adjustment of the centred common points, whose
+/// residuals `residuals` (mapped_residuals) were formed already.
+FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransformation& mapping,
+                             const PointMatrix& centred_source, Eigen::VectorXd residuals);
 
 }  // namespace helmert7

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The statistics of a converged adjustment: the covariance of the parameters,
-// standardized residuals and Pope's tau test, the origin-based (Bursa-Wolf) form of
-// the parameters, and the propagation of the covariance to mapped points.
+// The statistics of a converged adjustment: the covariance of the parameters and
+// their correlations, standardized residuals and Pope's tau test, the origin-based
+// (Bursa-Wolf) and pivoted (Molodensky-Badekas) forms of the parameters, the
+// small-angle model's error, and the propagation of the covariance to mapped points.
 #include <boost/math/distributions/students_t.hpp>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "model/model.h"
 
@@ -22,11 +24,6 @@ ParameterVector without_translation(const ParameterVector& params) {
 
 ParameterCovariance parameter_covariance(const AdjustmentResult& result) {
   return result.sigma0 * result.sigma0 * result.normal_inverse;
-}
-
-Eigen::VectorXd residual_vector(const PointMatrix& source, const PointMatrix& target,
-                                const ParameterVector& params) {
-  return -misclosure_vector(source, target, params);
 }
 
 Eigen::VectorXd standardized_residuals(const PointMatrix& source, const Eigen::VectorXd& residuals,
@@ -95,6 +92,60 @@ Eigen::Matrix3d mapped_point_covariance(const Eigen::RowVector3d& centred_point,
   const Eigen::Matrix<double, 3, 7> block =
       design_block(centred_point(0), centred_point(1), centred_point(2), params);
   return block * covariance * block.transpose();
+}
+
+ParameterVector standard_errors(const ParameterCovariance& covariance) {
+  return covariance.diagonal().array().sqrt();
+}
+
+ParameterCovariance correlations(const ParameterCovariance& covariance,
+                                 const ParameterVector& errors) {
+  return covariance.array() / (errors * errors.transpose()).array();
+}
+
+ParameterVector pivoted_parameters(const CentredTransformation& mapping) {
+  // ave_tar + t + k R (p - ave_src) = (ave_tar - ave_src + t) + k R (p - P) + P
+  ParameterVector pivoted = mapping.params;
+  pivoted.head<3>() = (mapping.ave_tar - mapping.ave_src).transpose() + mapping.params.head<3>();
+  return pivoted;
+}
+
+double small_angle_error(const ParameterVector& params, double extent) {
+  const double angle = params.segment<3>(3).cwiseAbs().maxCoeff();
+  return angle * angle * extent / 2.0;
+}
+
+PointMatrix prediction_errors(const CentredTransformation& mapping,
+                              const ParameterCovariance& covariance, const PointMatrix& points) {
+  PointMatrix errors(points.rows(), 3);
+  for (Eigen::Index i = 0; i < points.rows(); ++i) {
+    const Eigen::RowVector3d centred = points.row(i) - mapping.ave_src;
+    errors.row(i) = mapped_point_covariance(centred, mapping.params, covariance)
+                        .diagonal()
+                        .cwiseSqrt()
+                        .transpose();
+  }
+  return errors;
+}
+
+FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransformation& mapping,
+                             const PointMatrix& centred_source, Eigen::VectorXd residuals) {
+  FitStatistics fit;
+  fit.redundancy = redundancy(centred_source.rows());
+  fit.extent = network_extent(centred_source);
+  fit.covariance = parameter_covariance(result);
+  fit.origin = origin_based_parameters(mapping.params, mapping.ave_src, mapping.ave_tar);
+  const ParameterCovariance origin_covariance =
+      origin_based_covariance(mapping.params, mapping.ave_src, fit.covariance);
+  fit.origin_errors = standard_errors(origin_covariance);
+  fit.origin_correlations = correlations(origin_covariance, fit.origin_errors);
+  fit.pivoted = pivoted_parameters(mapping);
+  fit.standardized = standardized_residuals(centred_source, residuals, result);
+  fit.residuals = std::move(residuals);
+  fit.critical_value = pope_critical_value(static_cast<int>(fit.redundancy), kOutlierAlpha);
+  fit.outlier = outlier_point(fit.standardized, fit.critical_value);
+  fit.small_angle_error = small_angle_error(mapping.params, fit.extent);
+  return fit;
 }
 
 }  // namespace helmert7

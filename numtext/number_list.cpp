@@ -18,17 +18,10 @@
 namespace helmert7 {
 namespace {
 
-constexpr std::size_t kShownPieceBytes = 40;
-
-// The piece as it appears in an error message: one short line.
-std::string shown_piece(std::string_view piece) {
-  if (piece.size() <= kShownPieceBytes) return escape_control_bytes(piece);
-  return escape_control_bytes(piece.substr(0, kShownPieceBytes)) + "...";
-}
-
 std::string failure_message(const char* what, std::size_t value_number, std::string_view piece) {
-  return std::string(what) + ": value " + std::to_string(value_number) + " is \"" +
-         shown_piece(piece) + "\"";
+  const Excerpt shown = excerpt_of(piece);
+  return std::string(what) + ": value " + std::to_string(value_number) + " is \"" + shown.text +
+         (shown.cut ? "...\"" : "\"");
 }
 
 bool is_white_space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -103,6 +96,12 @@ std::string escape_control_bytes(std::string_view text) {
   return shown;
 }
 
+Excerpt excerpt_of(std::string_view text) {
+  constexpr std::size_t kShownBytes = 40;
+  if (text.size() <= kShownBytes) return {escape_control_bytes(text), false};
+  return {escape_control_bytes(text.substr(0, kShownBytes)), true};
+}
+
 CoordinateList read_numbers(std::string text) {
   // Blanks are decoration wherever they stand, also inside a number.
   text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
@@ -123,18 +122,6 @@ CoordinateList read_numbers(std::string text) {
     values.push_back(convert_piece(whole.substr(start), scratch, values.size() + 1));
   }
   return values;
-}
-
-std::unique_ptr<double[]> read_numbers_counted(std::string text, std::size_t& count) {
-  return counted_block(read_numbers(std::move(text)), count);
-}
-
-std::unique_ptr<double[]> counted_block(const CoordinateList& values, std::size_t& count) {
-  if (values.empty()) return nullptr;
-  std::unique_ptr<double[]> block(new double[values.size()]);
-  std::copy(values.begin(), values.end(), block.get());
-  count = values.size();
-  return block;
 }
 
 }  // namespace helmert7

@@ -6,7 +6,7 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,18 +26,24 @@ using CoordinateList = std::vector<double>;
 /// number and the offending piece.
 CoordinateList read_numbers(std::string text);
 
-/// The same values as read_numbers, as a heap block. Stores the number of values in
-/// `count` and returns the block; for an empty list returns nullptr and leaves
-/// `count` untouched. Throws what read_numbers throws, touching nothing.
-std::unique_ptr<double[]> read_numbers_counted(std::string text, std::size_t& count);
-
-/// The counted form of values already parsed: what read_numbers_counted gives for
-/// their text, without a second pass over it.
-std::unique_ptr<double[]> counted_block(const CoordinateList& values, std::size_t& count);
-
 /// The text with control bytes written as \n, \t, \r or \xNN, so that a message
 /// that quotes user input stays on one line.
 std::string escape_control_bytes(std::string_view text);
+
+/// What a message quotes of a text that may be long: at most its first 40 bytes,
+/// control bytes escaped, and whether bytes were left out.
+struct Excerpt {
+  std::string text;
+  bool cut = false;
+};
+Excerpt excerpt_of(std::string_view text);
+
+/// A failure of the input as given (a text, a file, the command line), thrown
+/// where it is found; its message names the input.
+class InputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 /// The number text form of a value: what C's "%f" writes (six decimals, no exponent).
 std::string format_number(double value);

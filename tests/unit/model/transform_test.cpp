@@ -5,12 +5,13 @@
 #include <cmath>
 #include <limits>
 
+#include "../test_support.h"
 #include "model/model.h"
 
 namespace helmert7 {
 namespace {
 
-constexpr double kArcSecond = 4.84813681109536e-6;  // radians
+using test::kArcSecond;
 
 ParameterVector params_of(double tx, double ty, double tz, double ex, double ey, double ez,
                           double m) {

@@ -165,34 +165,21 @@ TEST(ReadNumbers, LongTextParsesCompletelyAndNumbersFailuresCorrectly) {
             R"(invalid stod argument: value 100001 is "bad")");
 }
 
-TEST(ReadNumbersCounted, AgreesWithTheListBeyondSixteenBits) {
-  CoordinateList expected;
-  const std::string text = quarters_text(100000, expected);
-  std::size_t count = 0;
-  const std::unique_ptr<double[]> block = read_numbers_counted(text, count);
-  ASSERT_NE(block, nullptr);
-  ASSERT_EQ(count, expected.size());
-  EXPECT_EQ(CoordinateList(block.get(), block.get() + count), expected);
-}
-
-TEST(ReadNumbersCounted, AgreesWithTheListOnShortTexts) {
-  for (const char* text : {"7", "1,2,3,", "-1.5e3, +2, .5, 0x10, 1\n, 4,5,6,7"}) {
-    std::size_t count = 0;
-    const std::unique_ptr<double[]> block = read_numbers_counted(text, count);
-    ASSERT_NE(block, nullptr) << text;
-    EXPECT_EQ(CoordinateList(block.get(), block.get() + count), read_numbers(text)) << text;
+TEST(Excerpt, KeepsFortyBytesEscapedAndSaysWhetherItCut) {
+  const struct {
+    std::string text;
+    std::string shown;
+    bool cut;
+  } cases[] = {{"1.5abc", "1.5abc", false},
+               {"a\tb\x01", "a\\tb\\x01", false},
+               {std::string(40, '7'), std::string(40, '7'), false},
+               {std::string(41, '7'), std::string(40, '7'), true},
+               {std::string(39, '7') + "\n8", std::string(39, '7') + "\\n", true}};
+  for (const auto& c : cases) {
+    const Excerpt excerpt = excerpt_of(c.text);
+    EXPECT_EQ(excerpt.text, c.shown) << c.text;
+    EXPECT_EQ(excerpt.cut, c.cut) << c.text;
   }
-}
-
-TEST(ReadNumbersCounted, EmptyListOrFailureLeavesCountAlone) {
-  std::size_t count = 42;
-  EXPECT_EQ(read_numbers_counted("", count), nullptr);
-  EXPECT_EQ(read_numbers_counted("   ", count), nullptr);
-  EXPECT_EQ(count, 42u);
-
-  EXPECT_THROW(read_numbers_counted("1,2,,3", count), std::invalid_argument);
-  EXPECT_THROW(read_numbers_counted("1,2,1e999", count), std::out_of_range);
-  EXPECT_EQ(count, 42u);
 }
 
 }  // namespace
