@@ -12,7 +12,7 @@
 #include <functional>
 #include <vector>
 
-#include "driver/driver.h"
+#include "driver/steps.h"
 
 namespace {
 
@@ -58,14 +58,9 @@ int main(int argc, char** argv) {
     source_list = read_numbers(source_text);
     target_list = read_numbers(target_text);
     test_list = read_numbers(test_text);
-    std::size_t count = 0;
-    counted_block(source_list, count);
-    counted_block(target_list, count);
+    source = point_matrix(source_list);
+    target = point_matrix(target_list);
   });
-  for (long i = 0; i < n; ++i) {
-    source.row(i) << source_list[3 * i], source_list[3 * i + 1], source_list[3 * i + 2];
-    target.row(i) << target_list[3 * i], target_list[3 * i + 1], target_list[3 * i + 2];
-  }
   const Eigen::RowVector3d ave_src = source.colwise().mean(), ave_tar = target.colwise().mean();
   const PointMatrix centred_source = source.rowwise() - ave_src;
   const PointMatrix centred_target = target.rowwise() - ave_tar;
@@ -78,12 +73,21 @@ int main(int argc, char** argv) {
   AdjustmentResult result;
   const double adjustment =
       median_ms([&] { result = estimate_parameters(centred_source, centred_target); });
+  Inputs inputs;
+  inputs.source.text = source_text;
+  inputs.target.text = target_text;
+  inputs.test.text = test_text;
+  const PointMatrix test_points = point_matrix(test_list);
   const double report = median_ms([&] {
-    const std::string joined = join_numbers(map_points(test_list, ave_src, ave_tar, result.params));
+    const PointMatrix mapped = map_points({result.params, ave_src, ave_tar}, test_points);
+    std::vector<double> values;
+    for (Eigen::Index i = 0; i < mapped.rows(); ++i) {
+      values.insert(values.end(), {mapped(i, 0), mapped(i, 1), mapped(i, 2)});
+    }
+    const std::string joined = join_numbers(values);
     trace << joined << '\n';
     std::string reason;
-    write_text_file("/dev/null",
-                    prediction_report_text(source_text, target_text, test_text, joined), reason);
+    write_text_file("/dev/null", prediction_report_text(inputs, joined), reason);
   });
   std::printf(
       "n = %ld, milliseconds: parsing %.2f, trace prints %.2f, adjustment %.2f, report %.2f\n", n,

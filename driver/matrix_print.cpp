@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/driver.h"
+#include "driver/steps.h"
 
 namespace helmert7 {
 

@@ -2,7 +2,7 @@
 // The answers to --help and --version.
 #include <algorithm>
 
-#include "driver/driver.h"
+#include "driver/invocation.h"
 
 namespace helmert7 {
 namespace {
@@ -20,22 +20,11 @@ A coordinate text is numbers separated by commas, three to a point:
 "x1,y1,z1,x2,y2,z2,...". Quote a text that holds blanks.
 
 Options:
-  --inputsrc SRC     the source points, a coordinate text
-  --inputdes DES     the target points: the same points in the same order
-  --inputtest TEST   test points to map into the target system (optional)
-  --inputfile FILE   a configuration file whose keys src, des and test give the
-                     texts; looked up as given, then beside the program
-  --outfile OUT      the output file (default: out.txt beside the program)
-  --reportfile FILE  also write an adjustment report: full-precision and
-                     origin-based parameters, PROJ strings, outlier test
-  -h, --help         print this text and exit
-  --version          print the version and exit
+)";
 
-A value word goes to the first option, in the order --inputdes, --inputfile,
---inputsrc, --inputtest, --outfile, --reportfile, that has appeared and has no
-value yet: so write every option directly before its value. An unknown option or
-a word that no option takes ends the run with a message.
-
+// After the options: how values bind, the outputs, the exit status.
+const char kUsageEnd[] =
+    R"(
 Without test points the output file holds the parameter report (lines args=,
 avesrc=, avetar=, residual=); with test points it holds the prediction report
 (src=, des=, test=, output=) and the console shows the precision of the fit.
@@ -47,6 +36,54 @@ The README describes the formats, the model and its conventions; it is
 installed as share/doc/helmert7/README.md and shipped in the Windows zip.
 )";
 
+// "  --name VALUE      help", the help's further lines under its first.
+std::string option_lines() {
+  constexpr std::size_t kHelpColumn = 21;
+  std::string lines;
+  for (const OptionSpec& option : kOptions) {
+    std::string head = std::string("  ") + option.name + " " + option.value;
+    head.resize(std::max(kHelpColumn, head.size() + 2), ' ');
+    std::string help = option.help;
+    for (std::size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 1)) {
+      help.insert(at + 1, kHelpColumn, ' ');
+    }
+    lines += head + help + "\n";
+  }
+  return lines + "  -h, --help         print this text and exit\n"
+                 "  --version          print the version and exit\n";
+}
+
+// A paragraph broken at blanks into lines of at most `width` bytes.
+std::string wrapped(const std::string& paragraph, std::size_t width) {
+  std::string text, line;
+  std::size_t start = 0;
+  while (start <= paragraph.size()) {
+    const std::size_t end = std::min(paragraph.find(' ', start), paragraph.size());
+    const std::string word = paragraph.substr(start, end - start);
+    if (!line.empty() && line.size() + 1 + word.size() > width) {
+      text += line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+    start = end + 1;
+  }
+  return text + line + "\n";
+}
+
+// The binding rule, with the options in key order.
+std::string binding_paragraph() {
+  std::vector<std::string> names;
+  for (const OptionSpec& option : kOptions) names.push_back(option.name);
+  std::sort(names.begin(), names.end());
+  std::string in_key_order;
+  for (const std::string& name : names) in_key_order += name + ", ";
+  return wrapped("A value word goes to the first option, in the order " + in_key_order +
+                     "that has appeared and has no value yet: so write every option directly "
+                     "before its value. An unknown option or a word that no option takes ends "
+                     "the run with a message.",
+                 80);
+}
+
 bool has_word(const std::vector<std::string>& words, const char* wanted) {
   return std::find(words.begin(), words.end(), wanted) != words.end();
 }
@@ -55,7 +92,7 @@ bool has_word(const std::vector<std::string>& words, const char* wanted) {
 
 bool answer_help_or_version(const std::vector<std::string>& words, std::ostream& out) {
   if (has_word(words, "--help") || has_word(words, "-h")) {
-    out << kUsage;
+    out << kUsage << option_lines() << '\n' << binding_paragraph() << kUsageEnd;
   } else if (has_word(words, "--version")) {
     out << "helmert7 " << HELMERT7_VERSION << '\n';
   } else {

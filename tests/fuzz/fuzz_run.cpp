@@ -2,9 +2,9 @@
 // The whole run in-process on arbitrary argument words (the input split at NUL
 // bytes): the status is 0 or -1, a failure writes exactly one line to the error
 // stream, a success writes none, and no report holds a non-finite number. The
-// harness owns the output path and drops "--outfile", "--reportfile" and "--inputfile" words, so
-// that no input can write or read files elsewhere, and the words that ask for the
-// usage text or the version instead of a run.
+// harness owns the output path and drops the options that name files, so that no
+// input can write or read files elsewhere, and the words that ask for the usage
+// text or the version instead of a run.
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "driver/driver.h"
+#include "driver/invocation.h"
 #include "fuzz_check.h"
 
 namespace {
@@ -21,6 +22,14 @@ namespace {
 const std::string& output_path() {
   static const std::string path = fresh_scratch_folder("helmert7-fuzz-run-") + "/out.txt";
   return path;
+}
+
+// A word that names a file, or asks for help or the version.
+bool is_dropped(const std::string& word) {
+  for (const helmert7::OptionSpec& option : helmert7::kOptions) {
+    if (option.names_file && word == option.name) return true;
+  }
+  return word == "--help" || word == "-h" || word == "--version";
 }
 
 std::vector<std::string> argument_words(const std::uint8_t* data, std::size_t size) {
@@ -31,10 +40,7 @@ std::vector<std::string> argument_words(const std::uint8_t* data, std::size_t si
       word.push_back(static_cast<char>(data[i]));
       continue;
     }
-    if (word != "--outfile" && word != "--reportfile" && word != "--inputfile" &&
-        word != "--help" && word != "-h" && word != "--version") {
-      words.push_back(word);
-    }
+    if (!is_dropped(word)) words.push_back(word);
     word.clear();
   }
   return words;

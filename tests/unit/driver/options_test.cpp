@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "driver/driver.h"
+#include "driver/steps.h"
 
 namespace helmert7 {
 namespace {

@@ -9,18 +9,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "../text_mode.h"
+#include "../test_support.h"
 #include "driver/driver.h"
 
 namespace helmert7 {
 namespace {
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // Regression: the point count was once a 16-bit number, so texts of more than
 // 65,535 values lost points.
@@ -50,7 +43,7 @@ TEST(Run, HundredThousandValuesInOneText) {
   EXPECT_EQ(err.str(), "");
   EXPECT_NE(out.str().find("source_points\n[33334 3 1 1]\n"), std::string::npos);
 
-  const std::string report = read_file(path);
+  const std::string report = test::read_bytes(path);
   std::remove(path.c_str());
   // ez and m are 0.000020 and 0.000003 at six decimals; the rest is zero.
   EXPECT_EQ(

@@ -1,0 +1,190 @@
+// SPDX-License-Identifier: MIT
+// The command line: the options, program directory, the OptionMap, the words it
+// refuses, and the invocation taken from it.
+#include "driver/invocation.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "numtext/numtext.h"
+
+namespace helmert7 {
+
+const std::vector<OptionSpec> kOptions = {
+    {"--inputsrc", "SRC", "the source points, a coordinate text", false},
+    {"--inputdes", "DES", "the target points: the same points in the same order", false},
+    {"--inputtest", "TEST", "test points to map into the target system (optional)", false},
+    {"--inputfile", "FILE",
+     "a configuration file whose keys src, des and test give the\n"
+     "texts; looked up as given, then beside the program",
+     true},
+    {"--outfile", "OUT", "the output file (default: out.txt beside the program)", true},
+    {"--reportfile", "FILE",
+     "also write an adjustment report: full-precision and\n"
+     "origin-based parameters, PROJ strings, outlier test",
+     true},
+};
+
+namespace {
+
+bool is_option_name(const std::string& word) {
+  return std::any_of(kOptions.begin(), kOptions.end(),
+                     [&word](const OptionSpec& option) { return word == option.name; });
+}
+
+// Edits between two words: insertions, deletions, substitutions and swaps of two
+// neighbouring bytes ("--inputtset" is one edit from "--inputtest").
+std::size_t edit_distance(const std::string& a, const std::string& b) {
+  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t substitution = d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, substitution});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+std::string lower_case(std::string word) {
+  std::transform(word.begin(), word.end(), word.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return word;
+}
+
+// The option name nearest to `word`, letter case and an "=value" aside, when at
+// most two edits away; otherwise empty.
+std::string nearest_option(const std::string& word) {
+  const std::string lowered = lower_case(word.substr(0, word.find('=')));
+  std::string nearest;
+  std::size_t best = 3;
+  for (const OptionSpec& option : kOptions) {
+    const std::size_t distance = edit_distance(lowered, option.name);
+    if (distance < best) {
+      best = distance;
+      nearest = option.name;
+    }
+  }
+  return nearest;
+}
+
+// "--a, --b and --c", in the order of the usage text.
+std::string option_list() {
+  std::string list;
+  for (std::size_t i = 0; i < kOptions.size(); ++i) {
+    if (i > 0) list += i + 1 == kOptions.size() ? " and " : ", ";
+    list += kOptions[i].name;
+  }
+  return list;
+}
+
+// A word as a message quotes it: the half of a split coordinate text can be long.
+std::string shown_word(const std::string& word) {
+  const Excerpt shown = excerpt_of(word);
+  return "'" + shown.text + "'" + (shown.cut ? "..." : "");
+}
+
+std::string option_value(const OptionMap& options, const char* name) {
+  const auto found = options.find(name);
+  return found == options.end() ? std::string() : found->second;
+}
+
+std::optional<std::string> report_path(const OptionMap& options) {
+  const auto found = options.find("--reportfile");
+  if (found == options.end()) return std::nullopt;
+  if (found->second.empty()) {
+    throw InputError("--reportfile needs the name of the report file after it");
+  }
+  return found->second;
+}
+
+// The paths and texts that the option map gives; the default output file lies
+// beside the program.
+Invocation invocation_of(const OptionMap& options, const std::string& exe_dir) {
+  Invocation invocation;
+  invocation.exe_dir = exe_dir;
+  invocation.output_path =
+      options.count("--outfile") ? options.at("--outfile") : exe_dir + "out.txt";
+  invocation.report_path = report_path(options).value_or("");
+  if (options.count("--inputfile")) invocation.configuration = options.at("--inputfile");
+  invocation.source = {option_value(options, "--inputsrc"), "source", "--inputsrc"};
+  invocation.target = {option_value(options, "--inputdes"), "target", "--inputdes"};
+  invocation.test = {option_value(options, "--inputtest"), "test", "--inputtest"};
+  return invocation;
+}
+
+}  // namespace
+
+std::string in_quotes(const std::string& text) { return "'" + escape_control_bytes(text) + "'"; }
+
+std::string exe_dir_of(const std::string& program_path) {
+#ifdef _WIN32
+  const char separator = '\\';
+#else
+  const char separator = '/';
+#endif
+  const std::size_t last = program_path.rfind(separator);
+  return last == std::string::npos ? std::string() : program_path.substr(0, last + 1);
+}
+
+OptionMap build_option_map(const std::vector<std::string>& words, std::ostream& out,
+                           std::vector<std::string>* unbound) {
+  OptionMap options;
+  for (const std::string& word : words) {
+    // Echo first, as raw bytes, so every word shows even when it is dropped.
+    out.write(word.data(), static_cast<std::streamsize>(word.size()));
+    out.put('\n');
+
+    if (is_option_name(word)) {
+      options[word].clear();  // a repeated option waits for a value again
+      continue;
+    }
+    // A value goes to the first option in key order that still waits for one.
+    const auto waiting = std::find_if(options.begin(), options.end(),
+                                      [](const auto& entry) { return entry.second.empty(); });
+    if (waiting != options.end()) {
+      waiting->second = word;
+    } else if (unbound != nullptr && !word.empty()) {
+      unbound->push_back(word);
+    }
+  }
+  return options;
+}
+
+void check_command_line(const std::vector<std::string>& words,
+                        const std::vector<std::string>& unbound) {
+  for (const std::string& word : words) {
+    if (word.rfind("--", 0) != 0 || is_option_name(word)) continue;
+    std::string message = "unknown option " + shown_word(word);
+    const std::string nearest = nearest_option(word);
+    if (!nearest.empty()) message += " (did you mean " + nearest + "?)";
+    throw InputError(message + "; the options are " + option_list());
+  }
+  if (!unbound.empty()) {
+    throw InputError("the word " + shown_word(unbound.front()) +
+                     " is no option's value: every option before it already has one; a "
+                     "coordinate text that holds blanks must be quoted, as in --inputsrc "
+                     "\"1, 2, 3, ...\"");
+  }
+}
+
+Invocation read_invocation(const std::vector<std::string>& args, std::ostream& out) {
+  const std::vector<std::string> words(args.empty() ? args.begin() : args.begin() + 1,
+                                       args.end());
+  if (answer_help_or_version(words, out)) {
+    Invocation answered;
+    answered.answered = true;
+    return answered;
+  }
+  std::vector<std::string> unbound;
+  const OptionMap options = build_option_map(words, out, &unbound);
+  out.flush();
+  check_command_line(words, unbound);
+  return invocation_of(options, args.empty() ? std::string() : exe_dir_of(args[0]));
+}
+
+}  // namespace helmert7

@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: MIT
+// The command line: the table of options, the OptionMap built from the words, and
+// the invocation the run takes from them. No numerics here.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace helmert7 {
+
+/// One option of the tool; every option takes one value word.
+struct OptionSpec {
+  const char* name;   ///< "--inputsrc"
+  const char* value;  ///< what the usage text calls its value: "SRC"
+  const char* help;   ///< one line per "\n", for the usage text
+  bool names_file;    ///< its value is the path of a file the run reads or writes
+};
+
+/// Every option, in the order the usage text lists them.
+extern const std::vector<OptionSpec> kOptions;
+
+/// Option name to value, ordered bytewise; holds only names from kOptions.
+using OptionMap = std::map<std::string, std::string>;
+
+/// A coordinate text, the points it gives and where it came from, for messages.
+struct CoordinateText {
+  std::string text;
+  const char* role = "";  ///< "source", "target" or "test"
+  std::string origin;  ///< "--inputsrc", or "src in 'file.ini'"
+};
+
+/// What the command line asks for.
+struct Invocation {
+  bool answered = false;  ///< --help or --version was answered; nothing else to do
+  std::string exe_dir;
+  std::string output_path;
+  std::string report_path;                   ///< empty: no adjustment report
+  std::optional<std::string> configuration;  ///< the value of --inputfile when given
+  CoordinateText source, target, test;       ///< as the command line gives them
+};
+
+/// Answers --help and --version, else echoes the words and builds the invocation.
+/// Throws InputError for an unknown option, a value word that no option takes and
+/// --reportfile without a name.
+Invocation read_invocation(const std::vector<std::string>& args, std::ostream& out);
+
+/// When the words include "--help" or "-h", prints the usage text to `out`; else,
+/// when they include "--version", prints "helmert7 <version>". Returns whether it
+/// answered.
+bool answer_help_or_version(const std::vector<std::string>& words, std::ostream& out);
+
+/// argv[0] up to and including its last directory separator, or empty.
+std::string exe_dir_of(const std::string& program_path);
+
+/// Builds the OptionMap from the words after the program path, echoing every word
+/// to `out` on a line of its own before it is interpreted. A value word goes to the
+/// first option in key order whose value is still empty; a non-empty value word that
+/// no option takes is appended to `unbound` when given.
+OptionMap build_option_map(const std::vector<std::string>& words, std::ostream& out,
+                           std::vector<std::string>* unbound = nullptr);
+
+/// Throws InputError when the command line cannot be taken as given: a word
+/// beginning with "--" that is no option name (with the nearest name when one or
+/// two edits away), else the first of the `unbound` value words.
+void check_command_line(const std::vector<std::string>& words,
+                        const std::vector<std::string>& unbound);
+
+/// The text between single quotes, its control bytes escaped, for messages.
+std::string in_quotes(const std::string& text);
+
+}  // namespace helmert7

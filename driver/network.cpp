@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: MIT
+// The common points: checked as the texts gave them, printed, and centred on their
+// centroids.
+#include "driver/steps.h"
+
+namespace helmert7 {
+namespace {
+
+// "1 2 3": blanks between digits, which join them into one number.
+bool has_blanks_between_digits(const std::string& text) {
+  const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!is_digit(text[i])) continue;
+    std::size_t next = i + 1;
+    while (next < text.size() && (text[next] == ' ' || text[next] == '\t')) ++next;
+    if (next > i + 1 && next < text.size() && is_digit(text[next])) return true;
+  }
+  return false;
+}
+
+std::string values_counted(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " value" : " values");
+}
+
+// Said when a text gives too few points: blanks may have run its values together.
+std::string blank_hint(const Inputs& inputs) {
+  if (!has_blanks_between_digits(inputs.source.text) &&
+      !has_blanks_between_digits(inputs.target.text)) {
+    return {};
+  }
+  return "; separate the values with commas, not blanks";
+}
+
+// Every source point needs its target point, and seven parameters three points.
+void check_point_counts(const Inputs& inputs) {
+  const std::size_t n_src = inputs.source_list.size() / 3, n_tar = inputs.target_list.size() / 3;
+  if (n_src != n_tar) {
+    throw InputError("the source text gives " + std::to_string(n_src) +
+                     " points but the target text gives " + std::to_string(n_tar) +
+                     " points; every source point needs its target point" +
+                     (std::min(n_src, n_tar) < 3 ? blank_hint(inputs) : std::string()));
+  }
+  if (n_src < 3) {
+    throw InputError(std::to_string(n_src) +
+                     " common points are too few: the seven parameters need at least three "
+                     "points that are not collinear; the source text gives " +
+                     values_counted(inputs.source_list.size()) + " and the target text " +
+                     values_counted(inputs.target_list.size()) + blank_hint(inputs));
+  }
+}
+
+// Prints a centroid under its label and its name.
+void print_centroid(std::ostream& out, const char* name, const Eigen::RowVector3d& centroid) {
+  out << name << ": " << std::endl;
+  print_matrix(out, name, centroid);
+}
+
+}  // namespace
+
+PointMatrix point_matrix(const CoordinateList& values) {
+  const Eigen::Index n = static_cast<Eigen::Index>(values.size() / 3);
+  PointMatrix points(n, 3);
+  for (Eigen::Index i = 0; i < n; ++i) {
+    points.row(i) << values[3 * i], values[3 * i + 1], values[3 * i + 2];
+  }
+  return points;
+}
+
+Network form_network(const Inputs& inputs, std::ostream& out) {
+  check_point_counts(inputs);
+  Network network;
+  network.source = point_matrix(inputs.source_list);
+  network.target = point_matrix(inputs.target_list);
+  // NaN and infinity are numbers to the parser but no coordinates.
+  check_finite(network.source, "source");
+  check_finite(network.target, "target");
+
+  out << "source_points: " << std::endl;
+  print_matrix(out, "source_points", network.source);
+  out << "target_points: " << std::endl;
+  print_matrix(out, "target_points", network.target);
+  network.ave_src = network.source.colwise().mean();
+  print_centroid(out, "ave_src", network.ave_src);
+  network.ave_tar = network.target.colwise().mean();
+  print_centroid(out, "ave_tar", network.ave_tar);
+  check_centroid(network.ave_src, "source");
+  check_centroid(network.ave_tar, "target");
+
+  network.centred_source = network.source.rowwise() - network.ave_src;
+  print_matrix(out, "source_points", network.centred_source);
+  network.centred_target = network.target.rowwise() - network.ave_tar;
+  print_matrix(out, "target_points", network.centred_target);
+  return network;
+}
+
+}  // namespace helmert7

@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: MIT
+// The output file: the parameter report, or the prediction report with its
+// console lines.
+#include <cmath>
+#include <exception>
+
+#include "driver/steps.h"
+
+namespace helmert7 {
+namespace {
+
+// Console labels, as GBK bytes whatever the console's code page.
+const char kLabelPrediction[] = "\xC4\xA3\xD0\xCD\xD4\xA4\xB2\xE2\xBD\xE1\xB9\xFB\x3A\x20";
+const char kLabelSigma0[] = "\xB5\xA5\xCE\xBB\xC8\xA8\xD6\xD0\xCE\xF3\xB2\xEE\x3A\x20";
+const char kLabelSigmax[] = "\xB2\xCE\xCA\xFD\xD6\xD0\xCE\xF3\xB2\xEE\x3A";
+const char kLabelElapsed[] = "\xCF\xFB\xBA\xC4\xCA\xB1\xBC\xE4\x3A\x20";
+
+// Values that are numerically zero are written without sign or rounding noise.
+std::string clamped(double value) { return format_number(std::fabs(value) > 1e-6 ? value : 0.0); }
+
+std::string clamped_line(const char* key, const double* values, int count) {
+  std::string line = key;
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) line += ',';
+    line += clamped(values[i]);
+  }
+  return line + '\n';
+}
+
+// "%g", as the default number format of an output stream writes a double.
+std::string general_number(double value) { return format_general(value, 6); }
+
+// The values of the rows of `points`, x, y, z for each.
+std::vector<double> values_of(const PointMatrix& points) {
+  std::vector<double> values;
+  values.reserve(static_cast<std::size_t>(points.size()));
+  for (Eigen::Index i = 0; i < points.rows(); ++i) {
+    values.insert(values.end(), {points(i, 0), points(i, 1), points(i, 2)});
+  }
+  return values;
+}
+
+void write_file(const std::string& path, const std::string& text) {
+  std::string reason;
+  if (!write_text_file(path, text, reason)) {
+    throw InputError("cannot write the output file " + in_quotes(path) + ": " + reason);
+  }
+}
+
+// The prediction report. A file that cannot be written fails the run after the
+// console lines.
+void write_prediction(const Invocation& invocation, const Inputs& inputs, const Fit& fit,
+                      std::ostream& out) {
+  const std::string joined = join_numbers(values_of(fit.predicted));
+  out << kLabelPrediction << joined << std::endl;
+  std::exception_ptr unwritten;
+  try {
+    write_file(invocation.output_path, prediction_report_text(inputs, joined));
+  } catch (const InputError&) {
+    unwritten = std::current_exception();
+  }
+  out << kLabelSigma0 << general_number(fit.result.sigma0) << std::endl;
+  out << kLabelSigmax << std::endl;
+  print_matrix(out, "sigmax", fit.result.sigmax);
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - fit.started;
+  out << kLabelElapsed << general_number(elapsed.count()) << " s" << std::endl;
+  if (unwritten) std::rethrow_exception(unwritten);
+}
+
+}  // namespace
+
+std::string parameter_report_text(const CentredTransformation& mapping,
+                                  const Eigen::VectorXd& residuals) {
+  std::string text = clamped_line("args=", mapping.params.data(), 7);
+  text += clamped_line("avesrc=", mapping.ave_src.data(), 3);
+  text += clamped_line("avetar=", mapping.ave_tar.data(), 3);
+  if (residuals.size() > 0) {
+    text += "residual=" +
+            join_numbers(std::vector<double>(residuals.data(), residuals.data() + residuals.size())) +
+            '\n';
+  }
+  return text;
+}
+
+std::string prediction_report_text(const Inputs& inputs, const std::string& joined) {
+  return "src=" + inputs.source.text + "\ndes=" + inputs.target.text + "\ntest=" +
+         inputs.test.text + "\noutput=" + joined + '\n';
+}
+
+void write_output_file(const Invocation& invocation, const Inputs& inputs, const Fit& fit,
+                       std::ostream& out) {
+  if (fit.predicting) {
+    write_prediction(invocation, inputs, fit, out);
+    return;
+  }
+  // Residuals only when the texts hold equally many values, not merely as many points.
+  const bool same_length = inputs.source_list.size() == inputs.target_list.size();
+  write_file(invocation.output_path,
+             parameter_report_text(fit.mapping, same_length ? fit.residuals : Eigen::VectorXd()));
+}
+
+}  // namespace helmert7

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: MIT
+// The steps of a run after the command line, and the records that travel between
+// them: the inputs (texts and their numbers), the network of common points, the
+// fit. Each step throws InputError or NumericError; run() catches them.
+#pragma once
+
+#include <chrono>
+#include <ostream>
+#include <string>
+
+#include "driver/invocation.h"
+#include "model/model.h"
+#include "numtext/numtext.h"
+
+namespace helmert7 {
+
+/// The three coordinate texts as the run takes them, and their numbers.
+struct Inputs {
+  CoordinateText source, target, test;
+  CoordinateList source_list, target_list, test_list;
+};
+
+/// The common points as given, their centroids and the points centred on them.
+struct Network {
+  PointMatrix source, target;
+  Eigen::RowVector3d ave_src, ave_tar;
+  PointMatrix centred_source, centred_target;
+};
+
+/// The converged adjustment and what both reports take from it.
+struct Fit {
+  AdjustmentResult result;
+  CentredTransformation mapping;
+  bool predicting = false;  ///< the test list holds values: a prediction run
+  PointMatrix test_points;  ///< whole (x, y, z) triples of the test list
+  PointMatrix predicted;    ///< the test points mapped
+  Eigen::VectorXd residuals;  ///< mapped source minus target, interleaved
+  std::chrono::steady_clock::time_point started;  ///< when the adjustment began
+};
+
+/// Takes the texts from the command line and, when one is named, the configuration
+/// file, and parses them. Throws InputError when the configuration file cannot be
+/// read, the source or target text is empty, or a text is not numbers.
+Inputs read_inputs(const Invocation& invocation);
+
+/// Checks the common points, builds their matrices and centroids, prints them,
+/// and centres them.
+Network form_network(const Inputs& inputs, std::ostream& out);
+
+/// Runs the adjustment with its trace, then maps the test points and forms the
+/// residuals. Throws NumericError when it does not converge.
+Fit adjust(const Network& network, const Inputs& inputs, std::ostream& out);
+
+/// Writes the output file: the prediction report (with its console lines) when
+/// there are test points, else the parameter report.
+void write_output_file(const Invocation& invocation, const Inputs& inputs, const Fit& fit,
+                       std::ostream& out);
+
+/// Writes the adjustment report when --reportfile asked for one.
+void write_adjustment_report(const Invocation& invocation, const Network& network,
+                             const Fit& fit);
+
+/// Prints a matrix: its name, "[rows cols 1 1]", one line per row with every value
+/// as "%.10g" right-aligned to the widest value after four blanks, then an empty line.
+void print_matrix(std::ostream& out, const std::string& name, const Eigen::MatrixXd& matrix);
+
+/// The parameter report: "args=", "avesrc=", "avetar=" lines of clamped "%f" values
+/// (|v| <= 1e-6 written as 0.000000) and, when `residuals` is not empty, the
+/// "residual=" line.
+std::string parameter_report_text(const CentredTransformation& mapping,
+                                  const Eigen::VectorXd& residuals);
+
+/// The prediction report: the three input texts as given, then "output=" + joined.
+std::string prediction_report_text(const Inputs& inputs, const std::string& joined);
+
+/// The adjustment report of --reportfile: summary, parameters of the centred model
+/// and origin-based ones in both conventions with standard errors and correlations,
+/// PROJ strings, residuals with Pope's outlier test, predicted points with standard
+/// errors, warnings.
+std::string adjustment_report_text(const Network& network, const Fit& fit);
+
+/// The points of a list's whole (x, y, z) triples, one per row; a tail of one or
+/// two values is no point.
+PointMatrix point_matrix(const CoordinateList& values);
+
+}  // namespace helmert7
