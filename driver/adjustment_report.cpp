@@ -73,8 +73,16 @@ std::string origin_section(const FitStatistics& statistics) {
          parameter_lines(statistics.origin, statistics.origin_errors, -1.0);
 }
 
-std::string correlation_section(const ParameterCovariance& correlations) {
-  std::string text = "\n## Correlations of the origin-based parameters\n# tx ty tz ex ey ez m\n";
+// Said instead of a table whose figures divide by sigma0 when it is zero.
+const char kExactFit[] = "sigma0 is 0: the points fit exactly";
+
+std::string correlation_section(const ParameterCovariance& correlations, double sigma0) {
+  std::string text = "\n## Correlations of the origin-based parameters\n";
+  if (!correlations.allFinite()) {
+    return text + (sigma0 == 0.0 ? std::string(kExactFit) + "; no correlations\n"
+                                 : "no correlations: a parameter has no standard error\n");
+  }
+  text += "# tx ty tz ex ey ez m\n";
   for (int i = 0; i < 7; ++i) {
     for (int j = 0; j < 7; ++j) text += (j ? " " : "") + format_fixed(correlations(i, j), 4);
     text += '\n';
@@ -99,20 +107,34 @@ std::string proj_section(const FitStatistics& statistics, const Eigen::RowVector
          " +pz=" + shortest(ave_src(2)) + " +convention=coordinate_frame\n";
 }
 
-std::string residual_section(const FitStatistics& statistics, Eigen::Index points) {
+// The line under the residuals' heading: the outlier test, or why there is none.
+std::string outlier_test_line(const FitStatistics& statistics, double sigma0) {
+  if (sigma0 == 0.0) return std::string(kExactFit) + "; no standardized residuals\n";
+  if (!statistics.standardized.allFinite()) {
+    return "a residual has no redundancy of its own (q = 0); no standardized residuals\n";
+  }
+  if (!std::isfinite(statistics.critical_value)) {
+    return "no outlier test: the redundancy is below 2\n";
+  }
+  return "critical value tau = " + format_fixed(statistics.critical_value, 4) + " (Pope, alpha = " +
+         shortest(kOutlierAlpha) + " per component, r = " + std::to_string(statistics.redundancy) +
+         ")\n";
+}
+
+std::string residual_section(const FitStatistics& statistics, Eigen::Index points,
+                             double sigma0) {
+  const bool standardized = sigma0 != 0.0 && statistics.standardized.allFinite();
   std::string text =
-      "\n## Residuals: v = mapped source minus target (m), w = v / (sigma0 sqrt(q))\n";
-  text += std::isfinite(statistics.critical_value)
-              ? "critical value tau = " + format_fixed(statistics.critical_value, 4) +
-                    " (Pope, alpha = " + shortest(kOutlierAlpha) + " per component, r = " +
-                    std::to_string(statistics.redundancy) + ")\n"
-              : "no outlier test: the redundancy is below 2\n";
-  text += "# point vx vy vz wx wy wz\n";
+      "\n## Residuals: v = mapped source minus target (m), w = v / (sigma0 sqrt(q))\n" +
+      outlier_test_line(statistics, sigma0) +
+      (standardized ? "# point vx vy vz wx wy wz\n" : "# point vx vy vz\n");
   for (Eigen::Index i = 0; i < points; ++i) {
     text += std::to_string(i + 1);
     for (int c = 0; c < 3; ++c) text += " " + format_fixed(statistics.residuals(3 * i + c), 4);
-    for (int c = 0; c < 3; ++c) text += " " + format_fixed(statistics.standardized(3 * i + c), 2);
-    text += i == statistics.outlier ? " outlier\n" : "\n";
+    if (standardized) {
+      for (int c = 0; c < 3; ++c) text += " " + format_fixed(statistics.standardized(3 * i + c), 2);
+    }
+    text += standardized && i == statistics.outlier ? " outlier\n" : "\n";
   }
   return text;
 }
@@ -121,11 +143,20 @@ std::string prediction_section(const Fit& fit, const FitStatistics& statistics) 
   const PointMatrix errors = prediction_errors(fit.mapping, statistics.covariance, fit.test_points);
   std::string text =
       "\n## Predicted points (m) and their standard errors (m)\n# point X Y Z sX sY sZ\n";
+  std::string without_errors;
   for (Eigen::Index i = 0; i < fit.predicted.rows(); ++i) {
     text += std::to_string(i + 1);
     for (int c = 0; c < 3; ++c) text += " " + format_fixed(fit.predicted(i, c), 6);
-    for (int c = 0; c < 3; ++c) text += " " + format_fixed(errors(i, c), 4);
+    if (errors.row(i).allFinite()) {
+      for (int c = 0; c < 3; ++c) text += " " + format_fixed(errors(i, c), 4);
+    } else {
+      without_errors += (without_errors.empty() ? " " : ", ") + std::to_string(i + 1);
+    }
     text += '\n';
+  }
+  if (!without_errors.empty()) {
+    text += "no standard errors for point" + without_errors +
+            ": too far from the network for its errors to be propagated in double precision\n";
   }
   return text;
 }
@@ -156,9 +187,9 @@ std::string adjustment_report_text(const Network& network, const Fit& fit) {
   std::string text = std::string("# helmert7 ") + HELMERT7_VERSION + " adjustment report\n\n" +
                      summary_section(fit.result, statistics, points) +
                      centred_section(fit.mapping, statistics) + origin_section(statistics) +
-                     correlation_section(statistics.origin_correlations) +
+                     correlation_section(statistics.origin_correlations, fit.result.sigma0) +
                      proj_section(statistics, fit.mapping.ave_src) +
-                     residual_section(statistics, points);
+                     residual_section(statistics, points, fit.result.sigma0);
   if (fit.predicting) text += prediction_section(fit, statistics);
   return text + warning_section(statistics, fit.mapping.params);
 }

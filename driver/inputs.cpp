@@ -5,6 +5,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "config/config.h"
 #include "driver/steps.h"
@@ -67,8 +68,36 @@ CoordinateList parsed(const CoordinateText& input) {
   try {
     return read_numbers(input.text);
   } catch (const std::logic_error& e) {  // std::invalid_argument, std::out_of_range
+    const std::string what = e.what();
+    // Blanks or tabs between two numbers are the likely cause.
+    const bool hint = has_blanks_between_digits(input.text) &&
+                      what.find("separate the values with commas") == std::string::npos;
     throw InputError(std::string("cannot read the ") + input.role + " points (" + input.origin +
-                     "): " + e.what());
+                     "): " + what + (hint ? "; separate the values with commas" : ""));
+  }
+}
+
+// The files of the run and what the run calls them; paths that name no file are left out.
+std::vector<std::pair<std::string, std::string>> run_files(const Invocation& invocation,
+                                                           const std::string& configuration) {
+  std::vector<std::pair<std::string, std::string>> files;
+  if (!configuration.empty()) files.emplace_back("the configuration file", configuration);
+  if (!invocation.output_path.empty()) files.emplace_back("the output file", invocation.output_path);
+  if (!invocation.report_path.empty()) files.emplace_back("the report file", invocation.report_path);
+  return files;
+}
+
+// A run never writes over its input, nor one output over the other.
+void check_distinct_files(const Invocation& invocation, const std::string& configuration) {
+  const auto files = run_files(invocation, configuration);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t j = i + 1; j < files.size(); ++j) {
+      if (!same_file(files[i].second, files[j].second)) continue;
+      throw InputError(files[j].first + " " + in_quotes(files[j].second) + " is " +
+                       files[i].first + " " + in_quotes(files[i].second) +
+                       ": a run never writes over its own input or one output over another; "
+                       "give each file its own name");
+    }
   }
 }
 
@@ -79,9 +108,11 @@ Inputs read_inputs(const Invocation& invocation) {
   inputs.source = invocation.source;
   inputs.target = invocation.target;
   inputs.test = invocation.test;
-  if (invocation.configuration) {
-    apply_configuration(configuration_path(*invocation.configuration, invocation.exe_dir), inputs);
-  }
+  const std::string configuration =
+      invocation.configuration ? configuration_path(*invocation.configuration, invocation.exe_dir)
+                               : std::string();
+  check_distinct_files(invocation, configuration);
+  if (!configuration.empty()) apply_configuration(configuration, inputs);
   check_present(inputs);
   inputs.source_list = parsed(inputs.source);
   inputs.target_list = parsed(inputs.target);

@@ -5,31 +5,44 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 
 #include "numtext/numtext.h"
 
 namespace helmert7 {
 
 const std::vector<OptionSpec> kOptions = {
-    {"--inputsrc", "SRC", "the source points, a coordinate text", false},
-    {"--inputdes", "DES", "the target points: the same points in the same order", false},
-    {"--inputtest", "TEST", "test points to map into the target system (optional)", false},
+    {"--inputsrc", "SRC", "the source points, a coordinate text", "a coordinate text", false},
+    {"--inputdes", "DES", "the target points: the same points in the same order",
+     "a coordinate text", false},
+    {"--inputtest", "TEST", "test points to map into the target system (optional)",
+     "a coordinate text", false},
     {"--inputfile", "FILE",
      "a configuration file whose keys src, des and test give the\n"
      "texts; looked up as given, then beside the program",
-     true},
-    {"--outfile", "OUT", "the output file (default: out.txt beside the program)", true},
+     "the name of a configuration file", true},
+    {"--outfile", "OUT", "the output file (default: out.txt beside the program)",
+     "the name of the output file", true},
     {"--reportfile", "FILE",
      "also write an adjustment report: full-precision and\n"
      "origin-based parameters, PROJ strings, outlier test",
-     true},
+     "the name of the report file", true},
 };
 
 namespace {
 
-bool is_option_name(const std::string& word) {
-  return std::any_of(kOptions.begin(), kOptions.end(),
-                     [&word](const OptionSpec& option) { return word == option.name; });
+const OptionSpec* option_named(const std::string& word) {
+  for (const OptionSpec& option : kOptions) {
+    if (word == option.name) return &option;
+  }
+  return nullptr;
+}
+
+bool is_option_name(const std::string& word) { return option_named(word) != nullptr; }
+
+// "--outfile needs the name of the output file after it"
+std::string needs_value(const std::string& name) {
+  return name + " needs " + option_named(name)->needs + " after it";
 }
 
 // Edits between two words: insertions, deletions, substitutions and swaps of two
@@ -96,9 +109,7 @@ std::string option_value(const OptionMap& options, const char* name) {
 std::optional<std::string> report_path(const OptionMap& options) {
   const auto found = options.find("--reportfile");
   if (found == options.end()) return std::nullopt;
-  if (found->second.empty()) {
-    throw InputError("--reportfile needs the name of the report file after it");
-  }
+  if (found->second.empty()) throw InputError(needs_value("--reportfile"));
   return found->second;
 }
 
@@ -131,32 +142,36 @@ std::string exe_dir_of(const std::string& program_path) {
   return last == std::string::npos ? std::string() : program_path.substr(0, last + 1);
 }
 
-OptionMap build_option_map(const std::vector<std::string>& words, std::ostream& out,
-                           std::vector<std::string>* unbound) {
-  OptionMap options;
+CommandLine bind_words(const std::vector<std::string>& words, std::ostream& out) {
+  CommandLine bound;
+  std::map<std::string, bool> reached;  // whether a value word went to the option
   for (const std::string& word : words) {
     // Echo first, as raw bytes, so every word shows even when it is dropped.
     out.write(word.data(), static_cast<std::streamsize>(word.size()));
     out.put('\n');
 
     if (is_option_name(word)) {
-      options[word].clear();  // a repeated option waits for a value again
+      bound.options[word].clear();  // a repeated option waits for a value again
+      reached[word] = false;
       continue;
     }
     // A value goes to the first option in key order that still waits for one.
-    const auto waiting = std::find_if(options.begin(), options.end(),
+    const auto waiting = std::find_if(bound.options.begin(), bound.options.end(),
                                       [](const auto& entry) { return entry.second.empty(); });
-    if (waiting != options.end()) {
+    if (waiting != bound.options.end()) {
       waiting->second = word;
-    } else if (unbound != nullptr && !word.empty()) {
-      unbound->push_back(word);
+      reached[waiting->first] = true;
+    } else if (!word.empty()) {
+      bound.unbound.push_back(word);
     }
   }
-  return options;
+  for (const auto& [name, value_word] : reached) {
+    if (!value_word) bound.without_value.push_back(name);
+  }
+  return bound;
 }
 
-void check_command_line(const std::vector<std::string>& words,
-                        const std::vector<std::string>& unbound) {
+void check_command_line(const std::vector<std::string>& words, const CommandLine& command_line) {
   for (const std::string& word : words) {
     if (word.rfind("--", 0) != 0 || is_option_name(word)) continue;
     std::string message = "unknown option " + shown_word(word);
@@ -164,11 +179,14 @@ void check_command_line(const std::vector<std::string>& words,
     if (!nearest.empty()) message += " (did you mean " + nearest + "?)";
     throw InputError(message + "; the options are " + option_list());
   }
-  if (!unbound.empty()) {
-    throw InputError("the word " + shown_word(unbound.front()) +
+  if (!command_line.unbound.empty()) {
+    throw InputError("the word " + shown_word(command_line.unbound.front()) +
                      " is no option's value: every option before it already has one; a "
                      "coordinate text that holds blanks must be quoted, as in --inputsrc "
                      "\"1, 2, 3, ...\"");
+  }
+  if (!command_line.without_value.empty()) {
+    throw InputError(needs_value(command_line.without_value.front()));
   }
 }
 
@@ -180,11 +198,10 @@ Invocation read_invocation(const std::vector<std::string>& args, std::ostream& o
     answered.answered = true;
     return answered;
   }
-  std::vector<std::string> unbound;
-  const OptionMap options = build_option_map(words, out, &unbound);
+  const CommandLine command_line = bind_words(words, out);
   out.flush();
-  check_command_line(words, unbound);
-  return invocation_of(options, args.empty() ? std::string() : exe_dir_of(args[0]));
+  check_command_line(words, command_line);
+  return invocation_of(command_line.options, args.empty() ? std::string() : exe_dir_of(args[0]));
 }
 
 }  // namespace helmert7

@@ -16,6 +16,7 @@ struct OptionSpec {
   const char* name;   ///< "--inputsrc"
   const char* value;  ///< what the usage text calls its value: "SRC"
   const char* help;   ///< one line per "\n", for the usage text
+  const char* needs;  ///< what a refusal says it needs after it: "a coordinate text"
   bool names_file;    ///< its value is the path of a file the run reads or writes
 };
 
@@ -55,18 +56,24 @@ bool answer_help_or_version(const std::vector<std::string>& words, std::ostream&
 /// argv[0] up to and including its last directory separator, or empty.
 std::string exe_dir_of(const std::string& program_path);
 
-/// Builds the OptionMap from the words after the program path, echoing every word
-/// to `out` on a line of its own before it is interpreted. A value word goes to the
-/// first option in key order whose value is still empty; a non-empty value word that
-/// no option takes is appended to `unbound` when given.
-OptionMap build_option_map(const std::vector<std::string>& words, std::ostream& out,
-                           std::vector<std::string>* unbound = nullptr);
+/// The words bound to options, and those that found no place.
+struct CommandLine {
+  OptionMap options;
+  std::vector<std::string> unbound;  ///< non-empty value words that no option took
+  std::vector<std::string> without_value;  ///< options that no value word reached
+};
+
+/// Binds the words after the program path, echoing every word to `out` on a line
+/// of its own before it is interpreted. A value word goes to the first option in
+/// key order whose value is still empty; an empty word keeps it waiting but counts
+/// as its value word.
+CommandLine bind_words(const std::vector<std::string>& words, std::ostream& out);
 
 /// Throws InputError when the command line cannot be taken as given: a word
 /// beginning with "--" that is no option name (with the nearest name when one or
-/// two edits away), else the first of the `unbound` value words.
-void check_command_line(const std::vector<std::string>& words,
-                        const std::vector<std::string>& unbound);
+/// two edits away), else the first unbound value word, else the first option that
+/// no value word reached.
+void check_command_line(const std::vector<std::string>& words, const CommandLine& command_line);
 
 /// The text between single quotes, its control bytes escaped, for messages.
 std::string in_quotes(const std::string& text);

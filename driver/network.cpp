@@ -6,17 +6,7 @@
 namespace helmert7 {
 namespace {
 
-// "1 2 3": blanks between digits, which join them into one number.
-bool has_blanks_between_digits(const std::string& text) {
-  const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (!is_digit(text[i])) continue;
-    std::size_t next = i + 1;
-    while (next < text.size() && (text[next] == ' ' || text[next] == '\t')) ++next;
-    if (next > i + 1 && next < text.size() && is_digit(text[next])) return true;
-  }
-  return false;
-}
+const char kBlankHint[] = "; separate the values with commas, not blanks";
 
 std::string values_counted(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " value" : " values");
@@ -24,11 +14,20 @@ std::string values_counted(std::size_t count) {
 
 // Said when a text gives too few points: blanks may have run its values together.
 std::string blank_hint(const Inputs& inputs) {
-  if (!has_blanks_between_digits(inputs.source.text) &&
-      !has_blanks_between_digits(inputs.target.text)) {
-    return {};
-  }
-  return "; separate the values with commas, not blanks";
+  const bool blanks = has_blanks_between_digits(inputs.source.text) ||
+                      has_blanks_between_digits(inputs.target.text);
+  return blanks ? kBlankHint : "";
+}
+
+// A point is three values: a text whose count is no multiple of three lost or
+// gained one.
+void check_whole_points(const CoordinateText& input, const CoordinateList& values) {
+  const std::size_t tail = values.size() % 3;
+  if (tail == 0) return;
+  throw InputError(std::string("the ") + input.role + " text holds " +
+                   values_counted(values.size()) + "; a point is three values: " +
+                   (tail == 2 ? "one is missing or two are extra" : "one is extra or two are missing") +
+                   (has_blanks_between_digits(input.text) ? kBlankHint : ""));
 }
 
 // Every source point needs its target point, and seven parameters three points.
@@ -68,6 +67,9 @@ PointMatrix point_matrix(const CoordinateList& values) {
 
 Network form_network(const Inputs& inputs, std::ostream& out) {
   check_point_counts(inputs);
+  check_whole_points(inputs.source, inputs.source_list);
+  check_whole_points(inputs.target, inputs.target_list);
+  check_whole_points(inputs.test, inputs.test_list);
   Network network;
   network.source = point_matrix(inputs.source_list);
   network.target = point_matrix(inputs.target_list);

@@ -93,10 +93,7 @@ void write_output_file(const Invocation& invocation, const Inputs& inputs, const
     write_prediction(invocation, inputs, fit, out);
     return;
   }
-  // Residuals only when the texts hold equally many values, not merely as many points.
-  const bool same_length = inputs.source_list.size() == inputs.target_list.size();
-  write_file(invocation.output_path,
-             parameter_report_text(fit.mapping, same_length ? fit.residuals : Eigen::VectorXd()));
+  write_file(invocation.output_path, parameter_report_text(fit.mapping, fit.residuals));
 }
 
 }  // namespace helmert7

@@ -5,16 +5,30 @@
 #include "driver/steps.h"
 
 namespace helmert7 {
+namespace {
+
+// The trace is the only place that holds sigma0 and the standard errors: a trace
+// that could not be written fails the run, after the files.
+void check_console(std::ostream& out) {
+  out.flush();
+  if (!out) throw InputError("cannot write the trace to standard output (closed or full)");
+}
+
+}  // namespace
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   try {
     const Invocation invocation = read_invocation(args, out);
-    if (invocation.answered) return kExitSuccess;
+    if (invocation.answered) {
+      check_console(out);
+      return kExitSuccess;
+    }
     const Inputs inputs = read_inputs(invocation);
     const Network network = form_network(inputs, out);
     const Fit fit = adjust(network, inputs, out);
     write_output_file(invocation, inputs, fit, out);
     write_adjustment_report(invocation, network, fit);
+    check_console(out);
     return kExitSuccess;
   } catch (const std::exception& e) {
     err << "helmert7: " << e.what() << std::endl;

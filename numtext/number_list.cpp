@@ -96,6 +96,17 @@ std::string escape_control_bytes(std::string_view text) {
   return shown;
 }
 
+bool has_blanks_between_digits(std::string_view text) {
+  const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!is_digit(text[i])) continue;
+    std::size_t next = i + 1;
+    while (next < text.size() && (text[next] == ' ' || text[next] == '\t')) ++next;
+    if (next > i + 1 && next < text.size() && is_digit(text[next])) return true;
+  }
+  return false;
+}
+
 Excerpt excerpt_of(std::string_view text) {
   constexpr std::size_t kShownBytes = 40;
   if (text.size() <= kShownBytes) return {escape_control_bytes(text), false};

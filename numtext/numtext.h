@@ -26,6 +26,10 @@ using CoordinateList = std::vector<double>;
 /// number and the offending piece.
 CoordinateList read_numbers(std::string text);
 
+/// Whether blanks or tabs stand between two digits ("1 2"): read_numbers would join
+/// such values into one number or refuse them, so messages suggest commas.
+bool has_blanks_between_digits(std::string_view text);
+
 /// The text with control bytes written as \n, \t, \r or \xNN, so that a message
 /// that quotes user input stays on one line.
 std::string escape_control_bytes(std::string_view text);
@@ -68,6 +72,11 @@ std::string format_fixed(double value, int decimals);
 
 /// The number text forms of all values, separated by "," with none at either end.
 std::string join_numbers(const std::vector<double>& values);
+
+/// Whether two paths name the same file: the same device and inode (on Windows,
+/// volume and file index) when both exist, else the same absolute path once the
+/// links of its existing part are resolved. Neither file is changed.
+bool same_file(const std::string& a, const std::string& b);
 
 /// Writes `text` to `path` in text mode, replacing what the file held. Returns true
 /// only when the file was opened, written completely and closed; otherwise returns

@@ -74,8 +74,8 @@ expect_stderr_line "^helmert7: cannot write the output file 'missing/report.txt'
 grep -aq $'^\xCF\xFB\xBA\xC4\xCA\xB1\xBC\xE4: .* s$' stdout || fail "the elapsed-time line is missing"
 expect_absent missing
 
-# "--outfile" that no value reached: the empty path.
-run_tool --inputsrc "$GOOD_SRC" --inputdes "$GOOD_DES" --outfile
+# An explicit empty output path names no file.
+run_tool --inputsrc "$GOOD_SRC" --inputdes "$GOOD_DES" --outfile ""
 expect_status 255
 expect_stderr_line "^helmert7: cannot write the output file '': No such file or directory$"
 

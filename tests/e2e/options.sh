@@ -49,12 +49,12 @@ expect_refused_words "^helmert7: the word '100,0,0,' is no option's value: every
   --inputsrc $A --inputdes "$B"
 expect_refused_words "^helmert7: the word '$P' is no option's value" "$P" --inputsrc "$A" --inputdes "$B"
 
-# An option given again forgets its value.
+# An option given again forgets its value, and one that no word reaches is refused.
 run_tool --inputsrc "$A" --inputdes "$B" --inputsrc
 expect_status 255
-expect_stderr_line '^helmert7: no source points'
+expect_stderr_line '^helmert7: --inputsrc needs a coordinate text after it$'
 # ... and waits again: the next value word fills it before --outfile.
-run_tool --inputsrc "$A" --inputsrc --inputdes "$B" --outfile r.txt
+run_tool --inputsrc "$A" --inputsrc --inputdes "$B" --outfile r.txt "$A"
 expect_status 255
 expect_stderr_line '^helmert7: cannot read the source points \(--inputsrc\): invalid stod argument: value 1 is "r.txt"$'
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "driver/steps.h"
@@ -10,7 +11,7 @@ namespace {
 
 OptionMap options_of(const std::vector<std::string>& words) {
   std::ostringstream echo;
-  return build_option_map(words, echo);
+  return bind_words(words, echo).options;
 }
 
 // The separator is the platform's: the backslash on Windows, "/" elsewhere.
@@ -39,23 +40,29 @@ TEST(OptionMap, BindsValuesToTheFirstWaitingOptionInKeyOrder) {
             (OptionMap{{"--inputfile", "P"}, {"--inputtest", ""}}));
 }
 
-TEST(OptionMap, ValuesWithNoOptionWaitingAreUnbound) {
+TEST(OptionMap, ValuesWithNoOptionWaitingAreUnboundAndOptionsWithoutWordsAreListed) {
   const struct {
     std::vector<std::string> words;
     OptionMap options;
-    std::vector<std::string> unbound;
+    std::vector<std::string> unbound, without_value;
   } cases[] = {
-      {{"--inputsrc", "S", "T"}, {{"--inputsrc", "S"}}, {"T"}},
-      {{"S", "--inputsrc", "T"}, {{"--inputsrc", "T"}}, {"S"}},
-      {{"--INPUTSRC", "S"}, {}, {"--INPUTSRC", "S"}},
-      {{"--inputsrc=S"}, {}, {"--inputsrc=S"}},
-      {{"", "--outfile", "R", ""}, {{"--outfile", "R"}}, {}},  // an empty word loses nothing
+      {{"--inputsrc", "S", "T"}, {{"--inputsrc", "S"}}, {"T"}, {}},
+      {{"S", "--inputsrc", "T"}, {{"--inputsrc", "T"}}, {"S"}, {}},
+      {{"--INPUTSRC", "S"}, {}, {"--INPUTSRC", "S"}, {}},
+      {{"--inputsrc=S"}, {}, {"--inputsrc=S"}, {}},
+      {{"", "--outfile", "R", ""}, {{"--outfile", "R"}}, {}, {}},  // an empty word loses nothing
+      {{"--inputsrc", "S", "--inputtest"}, {{"--inputsrc", "S"}, {"--inputtest", ""}}, {}, {"--inputtest"}},
+      {{"--outfile", ""}, {{"--outfile", ""}}, {}, {}},  // an explicit empty word is a value word
+      {{"--outfile", "R", "--outfile"}, {{"--outfile", ""}}, {}, {"--outfile"}},
+      {{"--inputsrc", "--inputdes", "S", "T"}, {{"--inputdes", "S"}, {"--inputsrc", "T"}}, {}, {}},
+      {{"--inputfile", "--inputtest", "P"}, {{"--inputfile", "P"}, {"--inputtest", ""}}, {}, {"--inputtest"}},
   };
   for (const auto& c : cases) {
     std::ostringstream echo;
-    std::vector<std::string> unbound;
-    EXPECT_EQ(build_option_map(c.words, echo, &unbound), c.options);
-    EXPECT_EQ(unbound, c.unbound);
+    const CommandLine bound = bind_words(c.words, echo);
+    EXPECT_EQ(bound.options, c.options);
+    EXPECT_EQ(bound.unbound, c.unbound);
+    EXPECT_EQ(bound.without_value, c.without_value);
   }
 }
 
@@ -66,7 +73,7 @@ TEST(OptionMap, RepeatedOptionLosesItsValueAndEmptyWordsKeepItWaiting) {
 
 TEST(OptionMap, EchoesEveryWordVerbatimOnItsOwnLine) {
   std::ostringstream echo;
-  build_option_map({"x", "--inputsrc", "%s%n", "", "dropped\xB0"}, echo);
+  bind_words({"x", "--inputsrc", "%s%n", "", "dropped\xB0"}, echo);
   EXPECT_EQ(echo.str(), "x\n--inputsrc\n%s%n\n\ndropped\xB0\n");
 }
 
@@ -87,6 +94,40 @@ TEST(MatrixPrint, EmptyMatrixHasNoRows) {
   std::ostringstream out;
   print_matrix(out, "e", Eigen::MatrixXd(0, 3));
   EXPECT_EQ(out.str(), "e\n[0 3 1 1]\n\n");
+}
+
+// The usage text and the refusal of an unknown option name every option of the
+// table, and the binding rule lists them in key order.
+TEST(OptionTable, NamesEveryOptionInTheUsageAndTheRefusal) {
+  std::ostringstream usage;
+  ASSERT_TRUE(answer_help_or_version({"--help"}, usage));
+  std::string refusal;
+  try {
+    check_command_line({"--bogus"}, CommandLine());
+  } catch (const InputError& e) {
+    refusal = e.what();
+  }
+  std::string previous;
+  std::size_t previous_at = 0;
+  for (const OptionSpec& option : kOptions) {
+    EXPECT_NE(usage.str().find(std::string("\n  ") + option.name + " " + option.value + " "),
+              std::string::npos)
+        << option.name;
+    EXPECT_NE(refusal.find(option.name), std::string::npos) << option.name;
+    EXPECT_NE(options_of({option.name, "v"}).count(option.name), 0u) << option.name;
+  }
+  std::vector<std::string> names;
+  for (const OptionSpec& option : kOptions) names.push_back(option.name);
+  std::sort(names.begin(), names.end());
+  const std::string text = usage.str();
+  const std::size_t rule = text.find("in the order ");
+  ASSERT_NE(rule, std::string::npos);
+  for (const std::string& name : names) {
+    const std::size_t at = text.find(name, rule);
+    EXPECT_GT(at, previous_at) << name << " after " << previous;
+    previous_at = at;
+    previous = name;
+  }
 }
 
 }  // namespace
