@@ -73,22 +73,45 @@ double convert_piece(std::string_view piece, std::string& scratch, std::size_t v
   return convert_with_strtod(scratch, value_number);
 }
 
+// The length of an invisible blank in UTF-8 at the start of `text` (no-break,
+// figure and narrow spaces, zero-width space, ideographic space, byte-order mark),
+// or 0: such a character looks like a blank in a message but is none.
+std::size_t invisible_blank_length(std::string_view text) {
+  static const std::string_view kBlanks[] = {
+      "\xC2\xA0",     "\xE2\x80\x80", "\xE2\x80\x81", "\xE2\x80\x82", "\xE2\x80\x83",
+      "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88",
+      "\xE2\x80\x89", "\xE2\x80\x8A", "\xE2\x80\x8B", "\xE2\x80\xAF", "\xE2\x81\x9F",
+      "\xE3\x80\x80", "\xEF\xBB\xBF"};
+  for (const std::string_view blank : kBlanks) {
+    if (text.substr(0, blank.size()) == blank) return blank.size();
+  }
+  return 0;
+}
+
+void append_escaped(std::string& shown, unsigned char byte) {
+  char escaped[5];
+  std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(byte));
+  shown += escaped;
+}
+
 }  // namespace
 
 std::string escape_control_bytes(std::string_view text) {
   std::string shown;
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const auto byte = static_cast<unsigned char>(c);
-    if (c == '\n') {
+    if (const std::size_t blank = invisible_blank_length(text.substr(i))) {
+      for (std::size_t k = 0; k < blank; ++k) append_escaped(shown, static_cast<unsigned char>(text[i + k]));
+      i += blank - 1;
+    } else if (c == '\n') {
       shown += "\\n";
     } else if (c == '\t') {
       shown += "\\t";
     } else if (c == '\r') {
       shown += "\\r";
     } else if (byte < 0x20 || byte == 0x7F) {
-      char escaped[5];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(byte));
-      shown += escaped;
+      append_escaped(shown, byte);
     } else {
       shown += c;
     }

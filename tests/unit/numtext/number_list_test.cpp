@@ -174,7 +174,12 @@ TEST(Excerpt, KeepsFortyBytesEscapedAndSaysWhetherItCut) {
                {"a\tb\x01", "a\\tb\\x01", false},
                {std::string(40, '7'), std::string(40, '7'), false},
                {std::string(41, '7'), std::string(40, '7'), true},
-               {std::string(39, '7') + "\n8", std::string(39, '7') + "\\n", true}};
+               {std::string(39, '7') + "\n8", std::string(39, '7') + "\\n", true},
+               // A no-break or ideographic space looks like a blank but is none.
+               {"0\xC2\xA0", "0\\xC2\\xA0", false},
+               {"1\xE3\x80\x80" "2", "1\\xE3\\x80\\x80" "2", false},
+               // GBK and other bytes above 0x7F pass as they are.
+               {"\xB0\xE6\xC2", "\xB0\xE6\xC2", false}};
   for (const auto& c : cases) {
     const Excerpt excerpt = excerpt_of(c.text);
     EXPECT_EQ(excerpt.text, c.shown) << c.text;
