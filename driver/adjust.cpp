@@ -28,6 +28,9 @@ Fit adjust(const Network& network, const Inputs& inputs, std::ostream& out) {
   fit.test_points = point_matrix(inputs.test_list);
   fit.predicted = map_points(fit.mapping, fit.test_points);
   fit.residuals = mapped_residuals(fit.mapping, network.source, network.target);
+  fit.statistics = fit_statistics(fit.result, fit.mapping, network.centred_source, fit.residuals,
+                                  fit.test_points);
+  fit.warnings = fit_warnings(network, fit);
   return fit;
 }
 

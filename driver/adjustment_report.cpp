@@ -12,7 +12,6 @@ namespace helmert7 {
 namespace {
 
 constexpr double kArcSecondsPerRadian = 206264.80624709636;  // 180 * 3600 / pi
-constexpr double kSmallAngleWarning = 1e-3;                  // metres
 
 const char* const kTranslationNames[] = {"tx", "ty", "tz"};
 const char* const kAngleNames[] = {"ex", "ey", "ez"};
@@ -121,15 +120,15 @@ std::string outlier_test_line(const FitStatistics& statistics, double sigma0) {
          ")\n";
 }
 
-std::string residual_section(const FitStatistics& statistics, Eigen::Index points,
+std::string residual_section(const Network& network, const FitStatistics& statistics,
                              double sigma0) {
   const bool standardized = sigma0 != 0.0 && statistics.standardized.allFinite();
   std::string text =
       "\n## Residuals: v = mapped source minus target (m), w = v / (sigma0 sqrt(q))\n" +
       outlier_test_line(statistics, sigma0) +
       (standardized ? "# point vx vy vz wx wy wz\n" : "# point vx vy vz\n");
-  for (Eigen::Index i = 0; i < points; ++i) {
-    text += std::to_string(i + 1);
+  for (Eigen::Index i = 0; i < network.source.rows(); ++i) {
+    text += point_label(network, i);
     for (int c = 0; c < 3; ++c) text += " " + format_fixed(statistics.residuals(3 * i + c), 4);
     if (standardized) {
       for (int c = 0; c < 3; ++c) text += " " + format_fixed(statistics.standardized(3 * i + c), 2);
@@ -139,8 +138,8 @@ std::string residual_section(const FitStatistics& statistics, Eigen::Index point
   return text;
 }
 
-std::string prediction_section(const Fit& fit, const FitStatistics& statistics) {
-  const PointMatrix errors = prediction_errors(fit.mapping, statistics.covariance, fit.test_points);
+std::string prediction_section(const Fit& fit) {
+  const PointMatrix& errors = fit.statistics.prediction_errors;
   std::string text =
       "\n## Predicted points (m) and their standard errors (m)\n# point X Y Z sX sY sZ\n";
   std::string without_errors;
@@ -161,37 +160,25 @@ std::string prediction_section(const Fit& fit, const FitStatistics& statistics) 
   return text;
 }
 
-std::string warning_section(const FitStatistics& statistics, const ParameterVector& params) {
-  std::string warnings;
-  if (statistics.small_angle_error > kSmallAngleWarning) {
-    const double angle = params.segment<3>(3).cwiseAbs().maxCoeff();
-    warnings += "warning: the small-angle model is off by about " +
-                format_fixed(statistics.small_angle_error, 4) +
-                " m at the edge of the network (angle " + shortest(angle) + " rad over " +
-                format_fixed(statistics.extent, 1) +
-                " m); the rotation is too large for it\n";
-  }
-  if (statistics.redundancy < 3) {
-    warnings += "warning: the redundancy is " + std::to_string(statistics.redundancy) +
-                ", below 3: sigma0 and the outlier test mean little; add common points\n";
-  }
-  return "\n## Warnings\n" + (warnings.empty() ? std::string("none\n") : warnings);
+std::string warning_section(const std::vector<std::string>& warnings) {
+  std::string text = "\n## Warnings\n";
+  for (const std::string& warning : warnings) text += "warning: " + warning + "\n";
+  return warnings.empty() ? text + "none\n" : text;
 }
 
 }  // namespace
 
 std::string adjustment_report_text(const Network& network, const Fit& fit) {
-  const FitStatistics statistics =
-      fit_statistics(fit.result, fit.mapping, network.centred_source, fit.residuals);
+  const FitStatistics& statistics = fit.statistics;
   const Eigen::Index points = network.source.rows();
   std::string text = std::string("# helmert7 ") + HELMERT7_VERSION + " adjustment report\n\n" +
                      summary_section(fit.result, statistics, points) +
                      centred_section(fit.mapping, statistics) + origin_section(statistics) +
                      correlation_section(statistics.origin_correlations, fit.result.sigma0) +
                      proj_section(statistics, fit.mapping.ave_src) +
-                     residual_section(statistics, points, fit.result.sigma0);
-  if (fit.predicting) text += prediction_section(fit, statistics);
-  return text + warning_section(statistics, fit.mapping.params);
+                     residual_section(network, statistics, fit.result.sigma0);
+  if (fit.predicting) text += prediction_section(fit);
+  return text + warning_section(fit.warnings);
 }
 
 void write_adjustment_report(const Invocation& invocation, const Network& network,

@@ -65,6 +65,11 @@ PointMatrix point_matrix(const CoordinateList& values) {
   return points;
 }
 
+std::string point_label(const Network& network, Eigen::Index index) {
+  const auto i = static_cast<std::size_t>(index);
+  return i < network.names.size() ? network.names[i] : std::to_string(index + 1);
+}
+
 Network form_network(const Inputs& inputs, std::ostream& out) {
   check_point_counts(inputs);
   check_whole_points(inputs.source, inputs.source_list);

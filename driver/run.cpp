@@ -29,6 +29,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     write_output_file(invocation, inputs, fit, out);
     write_adjustment_report(invocation, network, fit);
     check_console(out);
+    for (const std::string& warning : fit.warnings) err << "helmert7: warning: " << warning << '\n';
+    err.flush();
     return kExitSuccess;
   } catch (const std::exception& e) {
     err << "helmert7: " << e.what() << std::endl;

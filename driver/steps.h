@@ -7,6 +7,7 @@
 #include <chrono>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "driver/invocation.h"
 #include "model/model.h"
@@ -22,6 +23,7 @@ struct Inputs {
 
 /// The common points as given, their centroids and the points centred on them.
 struct Network {
+  std::vector<std::string> names;  ///< of the points, when point files give them
   PointMatrix source, target;
   Eigen::RowVector3d ave_src, ave_tar;
   PointMatrix centred_source, centred_target;
@@ -35,6 +37,8 @@ struct Fit {
   PointMatrix test_points;  ///< whole (x, y, z) triples of the test list
   PointMatrix predicted;    ///< the test points mapped
   Eigen::VectorXd residuals;  ///< mapped source minus target, interleaved
+  FitStatistics statistics;
+  std::vector<std::string> warnings;  ///< what the user should know of a successful fit
   std::chrono::steady_clock::time_point started;  ///< when the adjustment began
 };
 
@@ -50,6 +54,14 @@ Network form_network(const Inputs& inputs, std::ostream& out);
 /// Runs the adjustment with its trace, then maps the test points and forms the
 /// residuals. Throws NumericError when it does not converge.
 Fit adjust(const Network& network, const Inputs& inputs, std::ostream& out);
+
+/// The warnings of a fit: a rotation too large for the small-angle model, a scale
+/// that mirrors or is far from 1, an outlier, a weak geometry, a low redundancy.
+/// Each a line without its "warning: " prefix.
+std::vector<std::string> fit_warnings(const Network& network, const Fit& fit);
+
+/// What the reports call common point `index` (0-based): its name, else its number.
+std::string point_label(const Network& network, Eigen::Index index);
 
 /// Writes the output file: the prediction report (with its console lines) when
 /// there are test points, else the parameter report.

@@ -176,9 +176,9 @@ ParameterCovariance correlations(const ParameterCovariance& covariance,
 /// mapped = T + (1 + m) R (p - P) + P; angles and scale as in the centred model.
 ParameterVector pivoted_parameters(const CentredTransformation& mapping);
 
-/// How far the small-angle model is from a true rotation at distance `extent`:
-/// a^2 extent / 2, a the largest of the three angles.
-double small_angle_error(const ParameterVector& params, double extent);
+/// How far the small-angle model is from a true rotation at `distance` from the
+/// centroid: |w|^2 distance / 2, |w| the length of the rotation vector (ex, ey, ez).
+double small_angle_error(const ParameterVector& params, double distance);
 
 /// The standard errors of the mapped points (sX, sY, sZ per row): the square roots
 /// of the diagonal of mapped_point_covariance at each centred point.
@@ -201,12 +201,18 @@ struct FitStatistics {
   Eigen::VectorXd standardized;             ///< residuals / (sigma0 sqrt(q))
   double critical_value = 0;                ///< Pope's tau; NaN when r < 2
   Eigen::Index outlier = -1;                ///< 0-based point, or -1
-  double small_angle_error = 0;             ///< metres at the network's edge
+  double largest_w = 0;                     ///< the largest finite |standardized residual|
+  double rotation_error = 0;                ///< the largest standard error of an angle (rad)
+  double farthest = 0;                      ///< of a common or test point from ave_src
+  double small_angle_error = 0;             ///< metres at the farthest point
+  PointMatrix prediction_errors;            ///< sX, sY, sZ of each test point
 };
 
 /// The statistics of a converged adjustment of the centred common points, whose
-/// residuals `residuals` (mapped_residuals) were formed already.
+/// residuals `residuals` (mapped_residuals) were formed already, with the errors
+/// of the test points (as given, not centred).
 FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransformation& mapping,
-                             const PointMatrix& centred_source, Eigen::VectorXd residuals);
+                             const PointMatrix& centred_source, Eigen::VectorXd residuals,
+                             const PointMatrix& test_points);
 
 }  // namespace helmert7

@@ -4,6 +4,7 @@
 // (Bursa-Wolf) and pivoted (Molodensky-Badekas) forms of the parameters, the
 // small-angle model's error, and the propagation of the covariance to mapped points.
 #include <boost/math/distributions/students_t.hpp>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -110,9 +111,8 @@ ParameterVector pivoted_parameters(const CentredTransformation& mapping) {
   return pivoted;
 }
 
-double small_angle_error(const ParameterVector& params, double extent) {
-  const double angle = params.segment<3>(3).cwiseAbs().maxCoeff();
-  return angle * angle * extent / 2.0;
+double small_angle_error(const ParameterVector& params, double distance) {
+  return params.segment<3>(3).squaredNorm() * distance / 2.0;
 }
 
 PointMatrix prediction_errors(const CentredTransformation& mapping,
@@ -129,7 +129,8 @@ PointMatrix prediction_errors(const CentredTransformation& mapping,
 }
 
 FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransformation& mapping,
-                             const PointMatrix& centred_source, Eigen::VectorXd residuals) {
+                             const PointMatrix& centred_source, Eigen::VectorXd residuals,
+                             const PointMatrix& test_points) {
   FitStatistics fit;
   fit.redundancy = redundancy(centred_source.rows());
   fit.extent = network_extent(centred_source);
@@ -144,7 +145,17 @@ FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransf
   fit.residuals = std::move(residuals);
   fit.critical_value = pope_critical_value(static_cast<int>(fit.redundancy), kOutlierAlpha);
   fit.outlier = outlier_point(fit.standardized, fit.critical_value);
-  fit.small_angle_error = small_angle_error(mapping.params, fit.extent);
+  for (const double w : fit.standardized) {
+    if (std::isfinite(w)) fit.largest_w = std::max(fit.largest_w, std::fabs(w));
+  }
+  fit.rotation_error = standard_errors(fit.covariance).segment<3>(3).maxCoeff();
+  // Without overflow for test points far beyond the network.
+  const PointMatrix centred_test = test_points.rowwise() - mapping.ave_src;
+  const double farthest_test =
+      centred_test.rows() == 0 ? 0.0 : centred_test.rowwise().stableNorm().maxCoeff();
+  fit.farthest = std::max(fit.extent, farthest_test);
+  fit.small_angle_error = small_angle_error(mapping.params, fit.farthest);
+  fit.prediction_errors = prediction_errors(mapping, fit.covariance, test_points);
   return fit;
 }
 
