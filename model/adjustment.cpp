@@ -53,6 +53,11 @@ double scaled_reciprocal_condition(const NormalMatrix& normal, double extent) {
 }
 
 void check_rank(const NormalMatrix& normal, double extent) {
+  if (!normal.allFinite()) {
+    throw NumericError(
+        "the normal matrix overflows: the common points lie too far apart for double "
+        "precision (their squared distances exceed 1e308); give them in a larger unit");
+  }
   const double rcond = scaled_reciprocal_condition(normal, extent);
   if (rcond >= kMinReciprocalCondition)  // false for NaN as well
     return;
