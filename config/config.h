@@ -19,6 +19,7 @@ namespace helmert7 {
 constexpr std::size_t kConfigNameCapacity = 512;     ///< section and key fields, NUL included
 constexpr std::size_t kConfigValueCapacity = 32768;  ///< value field, NUL included
 constexpr std::size_t kConfigLineLimit = 33280;      ///< stored bytes after which a line ends
+constexpr std::size_t kConfigFileCap = std::size_t{256} << 20;  ///< most bytes read from a file
 
 /// One key line of a file.
 struct ConfigRecord {
@@ -26,10 +27,63 @@ struct ConfigRecord {
   std::string section;        ///< section in force; empty before the first header
   std::string key;            ///< never empty
   std::string value;          ///< possibly empty
+  int line = 0;               ///< 1-based line of the file
 };
 
 /// The records of one file in file order.
 using ConfigRecordList = std::vector<ConfigRecord>;
+
+/// A line that could not be taken as it stands.
+struct ConfigIssue {
+  int line = 0;      ///< 1-based
+  std::string key;   ///< the key the line begins with, when one can be seen
+  std::string what;  ///< "a key or value too long to hold", "a NUL byte inside a line", ...
+};
+
+/// A file read and parsed once: its records, and the lines that were dropped, cut,
+/// or are no key = value, header or comment (blank lines and comments are none).
+struct ConfigDocument {
+  ConfigRecordList records;
+  std::vector<ConfigIssue> issues;
+};
+
+/// Reads a whole configuration file once into `text`: a regular file (under a
+/// shared lock, so a rewrite in place is never seen half done) or a pipe, at most
+/// `cap` bytes. Returns false with the reason (the system's, "not a regular file
+/// or a pipe", or the cap) otherwise.
+bool config_read_text(const char* path, std::string& text, std::string& reason,
+                      std::size_t cap = kConfigFileCap);
+
+/// Parses a file's text: a UTF-8 byte-order mark at its start is skipped; LF, CR
+/// LF, a lone CR and NUL end a line; form feed and SUB end it as its last byte.
+/// Returns true when no line was dropped or split for its length.
+bool config_parse_text(std::string_view text, ConfigDocument& document);
+
+/// config_read_text and config_parse_text. Returns false, with the reason, only
+/// when the file could not be read.
+bool config_read_document(const char* path, ConfigDocument& document, std::string& reason);
+
+/// An exclusive advisory lock that rewrites of one file take in turn (flock of the
+/// file at the path on POSIX, a named mutex on Windows), released when destroyed.
+class ConfigRewriteLock {
+ public:
+  explicit ConfigRewriteLock(const char* path);
+  ~ConfigRewriteLock();
+  ConfigRewriteLock(const ConfigRewriteLock&) = delete;
+  ConfigRewriteLock& operator=(const ConfigRewriteLock&) = delete;
+
+  /// Reads the locked file whole into `text` (as config_read_text, without taking
+  /// a second lock that would wait for this one). Returns false when it cannot.
+  bool read_text(std::string& text) const;
+
+ private:
+  std::string path_;
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#else
+  int descriptor_ = -1;
+#endif
+};
 
 /// Loads and parses the file; an unopenable file gives the empty list.
 ConfigRecordList config_load_file(const char* path);

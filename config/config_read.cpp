@@ -6,33 +6,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "config/config.h"
 
 namespace helmert7 {
 namespace {
 
-enum class LineEnd { kMore, kEndOfFile, kReadError };
-
-// Reads one line byte by byte: LF and NUL end it unstored, CR is dropped, form
-// feed and SUB end it as its last byte, and it ends when full.
-LineEnd read_line(std::FILE* file, std::string& line) {
-  line.clear();
-  for (;;) {
-    const int byte = std::getc(file);
-    if (byte == EOF) return std::ferror(file) ? LineEnd::kReadError : LineEnd::kEndOfFile;
-    if (byte == '\n' || byte == '\0') return LineEnd::kMore;
-    if (byte == '\r') continue;
-    line.push_back(static_cast<char>(byte));
-    if (byte == '\f' || byte == '\x1a' || line.size() == kConfigLineLimit) {
-      return LineEnd::kMore;
-    }
-  }
-}
-
 // What one load carries from line to line.
 struct LoadState {
   ConfigRecordList list;
+  std::vector<ConfigIssue> issues;
+  int line = 1;  // the 1-based line being parsed
   std::string section;
   std::int32_t position = 0;
   bool section_fits = true;  // false under a header too long to hold: its keys are dropped
@@ -40,6 +26,20 @@ struct LoadState {
   std::string key_field = std::string(kConfigNameCapacity, '\0');
   std::string value_field = std::string(kConfigValueCapacity, '\0');
 };
+
+// The key that a line begins with, as far as it can be seen: the trimmed text
+// before its first "=", when that is short enough to be a key.
+std::string visible_key(std::string_view line) {
+  const std::string_view text = config_trim(line);
+  const std::size_t equals = text.find('=');
+  if (equals == std::string_view::npos || equals == 0) return {};
+  const std::string_view key = config_trim(text.substr(0, equals));
+  return key.size() < kConfigNameCapacity ? std::string(key) : std::string();
+}
+
+void note_issue(LoadState& state, std::string_view line, const char* what) {
+  state.issues.push_back(ConfigIssue{state.line, visible_key(line), what});
+}
 
 void parse_line(std::string_view line, LoadState& state) {
   const std::string_view text = config_trim(line);
@@ -55,23 +55,30 @@ void parse_line(std::string_view line, LoadState& state) {
   }
   const std::size_t equals = text.find('=');
   const bool key_line = equals != std::string_view::npos && equals > 0;
+  if (!key_line) {
+    note_issue(state, text, "a line that is no key = value, header or comment");
+    return;
+  }
   // Keys under an over-long header would otherwise read as the previous section's.
   if (!state.section_fits) {
-    state.whole = state.whole && !key_line;
+    state.whole = false;
+    note_issue(state, text, "a key under a section header too long to hold");
     return;
   }
   const std::string line_text(text);
   if (config_split_key_value(state.key_field.data(), state.key_field.size(),
                              state.value_field.data(), state.value_field.size(),
                              line_text.c_str()) != 0) {
-    state.whole = state.whole && !key_line;  // a key line fails only for its length
+    state.whole = false;  // a key line fails only for its length
+    note_issue(state, text, "a key or value too long to hold");
     return;
   }
   try {
     state.list.push_back(ConfigRecord{state.position, state.section, state.key_field.c_str(),
-                                      state.value_field.c_str()});
+                                      state.value_field.c_str(), state.line});
   } catch (const std::bad_alloc&) {
     state.whole = false;
+    note_issue(state, text, "no memory to hold the line");
     return;  // no storage: the line is dropped and the position stays
   }
   ++state.position;
@@ -96,30 +103,50 @@ std::string found_value(const char* path, const char* section, const char* key) 
 
 }  // namespace
 
-bool config_load_whole_file(const char* path, ConfigRecordList& list) {
-  list.clear();
-  // Binary mode: Windows text mode would end the file at a SUB byte, which the
-  // format keeps as a line's last byte; carriage returns are dropped below.
-  std::FILE* file = path ? std::fopen(path, "rb") : nullptr;
-  if (!file) return false;
+bool config_parse_text(std::string_view text, ConfigDocument& document) {
   LoadState state;
+  const std::string_view bom = "\xEF\xBB\xBF";
+  if (text.substr(0, bom.size()) == bom) text.remove_prefix(bom.size());
   std::string line;
   line.reserve(kConfigLineLimit);
-  bool read_to_end = true;
-  for (;;) {
-    const LineEnd end = read_line(file, line);
-    if (end == LineEnd::kReadError) {  // the unfinished line is dropped
-      read_to_end = false;
-      break;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    const char c = i < text.size() ? text[i] : '\n';
+    const bool line_end = c == '\n' || c == '\r' || c == '\0';
+    if (!line_end) line.push_back(c);
+    // Form feed and SUB end a line as its last byte; a full line goes on as a new one.
+    const bool full = line.size() == kConfigLineLimit;
+    if (full) {
+      state.whole = false;
+      note_issue(state, line, "a line longer than the loader's limit");
     }
-    // A full line may go on in the next one: the rest of it is read as a line.
-    if (line.size() == kConfigLineLimit) state.whole = false;
-    if (!line.empty()) parse_line(line, state);
-    if (end == LineEnd::kEndOfFile) break;
+    if (line_end || c == '\f' || c == '\x1a' || full) {
+      if (c == '\0' && !line.empty()) note_issue(state, line, "a NUL byte inside a line");
+      if (!line.empty()) parse_line(line, state);
+      line.clear();
+    }
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;  // CR LF is one end
+    if (c == '\n' || c == '\r') ++state.line;
   }
-  std::fclose(file);
-  list = std::move(state.list);
-  return read_to_end && state.whole;
+  document.records = std::move(state.list);
+  document.issues = std::move(state.issues);
+  return state.whole;
+}
+
+bool config_read_document(const char* path, ConfigDocument& document, std::string& reason) {
+  document = ConfigDocument();
+  std::string text;
+  if (!config_read_text(path, text, reason)) return false;
+  config_parse_text(text, document);
+  return true;
+}
+
+bool config_load_whole_file(const char* path, ConfigRecordList& list) {
+  std::string text, reason;
+  ConfigDocument document;
+  const bool read = config_read_text(path, text, reason);
+  const bool whole = read && config_parse_text(text, document);
+  list = std::move(document.records);
+  return whole;
 }
 
 ConfigRecordList config_load_file(const char* path) {

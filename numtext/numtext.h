@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -78,9 +79,44 @@ std::string join_numbers(const std::vector<double>& values);
 /// links of its existing part are resolved. Neither file is changed.
 bool same_file(const std::string& a, const std::string& b);
 
-/// Writes `text` to `path` in text mode, replacing what the file held. Returns true
-/// only when the file was opened, written completely and closed; otherwise returns
-/// false and puts the system's reason (e.g. "No such file or directory") in `reason`.
+/// A file that cannot be written; the message is the system's reason ("No such
+/// file or directory").
+class FileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// A file written beside its destination and put in place whole. write() appends
+/// text (in text mode: CR LF line ends on Windows) to a temporary file in the
+/// destination's folder; commit() makes it durable and renames it over the
+/// destination, keeping the old file's owner, group and mode (a new file gets the
+/// usual mode). Symbolic links are followed and the file they name replaced. A
+/// file with several hard links is rewritten in place at commit() and restored if
+/// that fails; a device or pipe is written at commit(). Until commit() succeeds the
+/// destination is untouched, and a StagedFile destroyed uncommitted removes its
+/// temporary file. Every failure throws FileError.
+class StagedFile {
+ public:
+  explicit StagedFile(const std::string& path);
+  ~StagedFile();
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  void write(std::string_view text);
+  void commit();
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
+/// Replaces the file at `path` by `text` through a StagedFile. Returns true when it
+/// is in place; otherwise false with the system's reason in `reason`.
 bool write_text_file(const std::string& path, const std::string& text, std::string& reason);
+
+/// Makes a file-size limit (ulimit -f) a write error instead of a signal that ends
+/// the process.
+void treat_file_size_limit_as_error();
 
 }  // namespace helmert7

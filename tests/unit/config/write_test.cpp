@@ -77,27 +77,56 @@ TEST(ConfigSet, ReplacesTheFirstMatchAndRewritesTheWholeFile) {
   EXPECT_EQ(read_bytes(file), in_text_mode("[a]\nx = 1\ny = 5\n"));
   EXPECT_EQ(scratch.entries(), Names{"cfg.ini"});  // no temporary file left
 
-  write_bytes(file, "[a]\nx=1\n# note\ny=2\n");
-  config_set_string(file.c_str(), "a", "missing", "5");
-  EXPECT_EQ(read_bytes(file), in_text_mode("[a]\nx = 1\ny = 2\n"));
-
   write_bytes(file, "a=1\n[s]\nk=1\nK=2\n[t]\nk=3\n");
   config_set_int(file.c_str(), "S", "k", -42);
   EXPECT_EQ(read_bytes(file), in_text_mode("[]\na = 1\n[s]\nk = -42\nK = 2\n[t]\nk = 3\n"));
 }
 
-TEST(ConfigSet, NewValuesReadBackTrimmedAndCutAtALineFeed) {
+// A set that could not read back exactly as set, or that names no key of the
+// file, is refused and leaves every byte (comments included) as it was.
+TEST(ConfigSet, RefusesWhatWouldNotReadBackAndMissingKeys) {
+  const struct {
+    const char* section;
+    const char* key;
+    std::string value;
+  } cases[] = {
+      {"", "k", "7,8,9\ndes = 0,0,0"},  // a line break would inject a line
+      {"", "k", "1\r2"},
+      {"", "k", std::string("1\0" "2", 3)},
+      {"", "k", "1\f"},
+      {"", "k", "1\x1a"},
+      {"", "k", " 5"},  // blanks and tabs around a value are trimmed on reading
+      {"", "k", "5\t"},
+      {"", "[k", "v]"},  // "[k = v]" would read as a section header
+      {"", "missing", "5"},
+      {"nowhere", "k", "5"},
+  };
   ScratchDir scratch;
   const std::string file = scratch.path("cfg.ini");
-  write_bytes(file, "k=1\nj=2\n");
-  config_set_string(file.c_str(), "", "k", " 5 ");
-  EXPECT_EQ(read_bytes(file), in_text_mode("[]\nk =  5 \nj = 2\n"));
-  config_set_string(file.c_str(), "", "j", "one\ntwo");
-  char out[16];
-  config_get_string(file.c_str(), "", "k", out, sizeof out, "");
-  EXPECT_STREQ(out, "5");
-  config_get_string(file.c_str(), "", "j", out, sizeof out, "");
-  EXPECT_STREQ(out, "one");
+  const std::string old = "# note\nk=1\n[k\n[s]\nj=2\n";
+  for (const auto& c : cases) {
+    write_bytes(file, old);
+    const std::string value = c.value;  // may hold a NUL: the call sees up to it
+    EXPECT_EQ(config_set_string(file.c_str(), c.section, c.key, value.c_str()),
+              value.find('\0') == std::string::npos ? -1 : 0)
+        << c.key << " = " << value;
+    if (value.find('\0') == std::string::npos) {
+      EXPECT_EQ(read_bytes(file), old) << value;
+    }
+  }
+  EXPECT_EQ(scratch.entries(), Names{"cfg.ini"});
+}
+
+TEST(ConfigSet, InnerBlanksAndSignsReadBackAsSet) {
+  ScratchDir scratch;
+  const std::string file = scratch.path("cfg.ini");
+  for (const std::string value : {"5 6", "a = b", "#x", ";y", "[z]", ""}) {
+    write_bytes(file, "k=1\nj=2\n");
+    ASSERT_EQ(config_set_string(file.c_str(), "", "k", value.c_str()), 0) << value;
+    char out[16];
+    config_get_string(file.c_str(), "", "k", out, sizeof out, "default");
+    EXPECT_STREQ(out, value.empty() ? "default" : value.c_str());
+  }
 }
 
 // A missing file has no records to keep: it is not created as an empty file.

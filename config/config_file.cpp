@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: MIT
+// Reading a configuration file whole, once, and the advisory locks that keep a
+// reader from seeing a rewrite half done and rewrites of one file from crossing.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "config/config.h"
+
+namespace helmert7 {
+namespace {
+
+// Appends what `read_some` gives until it gives nothing; false when it failed or
+// the text would pass `cap` bytes.
+bool read_all(const std::function<long(char*, std::size_t)>& read_some, std::size_t cap,
+              std::string& text, std::string& reason) {
+  char buffer[65536];
+  for (;;) {
+    const long got = read_some(buffer, sizeof buffer);
+    if (got < 0) {
+      reason = std::strerror(errno != 0 ? errno : EIO);
+      return false;
+    }
+    if (got == 0) return true;
+    if (text.size() + static_cast<std::size_t>(got) > cap) {
+      reason = "larger than " + std::to_string(cap >> 20) + " MiB, the most a configuration file may hold";
+      return false;
+    }
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+const char kNotAFile[] = "not a regular file or a pipe";
+
+}  // namespace
+
+#ifdef _WIN32
+
+bool config_read_text(const char* path, std::string& text, std::string& reason, std::size_t cap) {
+  text.clear();
+  const DWORD attributes = path ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    reason = kNotAFile;
+    return false;
+  }
+  errno = 0;
+  std::FILE* file = path ? std::fopen(path, "rb") : nullptr;
+  if (!file) {
+    reason = std::strerror(errno != 0 ? errno : ENOENT);
+    return false;
+  }
+  const bool read = read_all(
+      [file](char* buffer, std::size_t size) -> long {
+        const std::size_t got = std::fread(buffer, 1, size, file);
+        return got == 0 && std::ferror(file) ? -1 : static_cast<long>(got);
+      },
+      cap, text, reason);
+  std::fclose(file);
+  return read;
+}
+
+ConfigRewriteLock::ConfigRewriteLock(const char* path) : path_(path ? path : "") {
+  // Rewrites of one file on this machine take turns through a mutex named after
+  // the file: a rename cannot replace a file that is locked on Windows.
+  const std::size_t key = std::hash<std::string>{}(path ? path : "");
+  const std::string name = "Local\\helmert7-config-" + std::to_string(key);
+  handle_ = CreateMutexA(nullptr, FALSE, name.c_str());
+  if (handle_) WaitForSingleObject(static_cast<HANDLE>(handle_), INFINITE);
+}
+
+ConfigRewriteLock::~ConfigRewriteLock() {
+  if (!handle_) return;
+  ReleaseMutex(static_cast<HANDLE>(handle_));
+  CloseHandle(static_cast<HANDLE>(handle_));
+}
+
+bool ConfigRewriteLock::read_text(std::string& text) const {
+  std::string reason;
+  return config_read_text(path_.c_str(), text, reason);
+}
+
+#else
+
+bool config_read_text(const char* path, std::string& text, std::string& reason, std::size_t cap) {
+  text.clear();
+  // Not blocking on a pipe's open before its type is known is not needed: a
+  // FIFO is what the caller named.
+  const int descriptor = path ? ::open(path, O_RDONLY | O_CLOEXEC) : -1;
+  if (descriptor < 0) {
+    reason = std::strerror(path ? errno : ENOENT);
+    return false;
+  }
+  struct stat status {};
+  if (::fstat(descriptor, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISFIFO(status.st_mode))) {
+    ::close(descriptor);
+    reason = kNotAFile;
+    return false;
+  }
+  // A rewrite in place holds the exclusive lock: read the file whole or not at all.
+  if (S_ISREG(status.st_mode)) ::flock(descriptor, LOCK_SH);
+  const bool read = read_all(
+      [descriptor](char* buffer, std::size_t size) -> long {
+        for (;;) {
+          const ssize_t got = ::read(descriptor, buffer, size);
+          if (got >= 0 || errno != EINTR) return static_cast<long>(got);
+        }
+      },
+      cap, text, reason);
+  ::close(descriptor);
+  return read;
+}
+
+ConfigRewriteLock::ConfigRewriteLock(const char* path) : path_(path ? path : "") {
+  // A rewrite renames a new file over the old one, so the lock taken may belong
+  // to a file no longer at the path: take it again until it is the file there.
+  for (int attempt = 0; path && attempt < 1000; ++attempt) {
+    const int descriptor = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return;
+    struct stat locked {}, current {};
+    if (::flock(descriptor, LOCK_EX) == 0 && ::fstat(descriptor, &locked) == 0 &&
+        ::stat(path, &current) == 0 && locked.st_dev == current.st_dev &&
+        locked.st_ino == current.st_ino) {
+      descriptor_ = descriptor;
+      return;
+    }
+    ::close(descriptor);
+  }
+}
+
+ConfigRewriteLock::~ConfigRewriteLock() {
+  if (descriptor_ >= 0) ::close(descriptor_);  // closing releases the lock
+}
+
+bool ConfigRewriteLock::read_text(std::string& text) const {
+  text.clear();
+  if (descriptor_ < 0 || ::lseek(descriptor_, 0, SEEK_SET) != 0) return false;
+  std::string reason;
+  return read_all(
+      [this](char* buffer, std::size_t size) -> long {
+        for (;;) {
+          const ssize_t got = ::read(descriptor_, buffer, size);
+          if (got >= 0 || errno != EINTR) return static_cast<long>(got);
+        }
+      },
+      kConfigFileCap, text, reason);
+}
+
+#endif
+
+}  // namespace helmert7
