@@ -181,13 +181,15 @@ std::string adjustment_report_text(const Network& network, const Fit& fit) {
   return text + warning_section(fit.warnings);
 }
 
-void write_adjustment_report(const Invocation& invocation, const Network& network,
-                             const Fit& fit) {
+void stage_adjustment_report(const Invocation& invocation, const Network& network,
+                             const Fit& fit, Outputs& outputs) {
   if (invocation.report_path.empty()) return;
-  std::string reason;
-  if (!write_text_file(invocation.report_path, adjustment_report_text(network, fit), reason)) {
+  try {
+    outputs.report_file = std::make_unique<StagedFile>(invocation.report_path);
+    outputs.report_file->write(adjustment_report_text(network, fit));
+  } catch (const FileError& e) {
     throw InputError("cannot write the report file " + in_quotes(invocation.report_path) + ": " +
-                     reason);
+                     e.what());
   }
 }
 

@@ -2,7 +2,6 @@
 // The inputs of a run: the coordinate texts from the command line, replaced by the
 // non-empty values of a configuration file when one is named, then parsed.
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -28,26 +27,66 @@ std::string configuration_path(const std::string& named, const std::string& exe_
                    in_quotes(named) + " and " + in_quotes(beside_program) + ")");
 }
 
-ConfigRecordList configuration_records(const std::string& path) {
+const char* const kCoordinateKeys[] = {"src", "des", "test"};
+
+// Whether the file's key names a text, as the library matches names ("SRC" is "src").
+bool is_coordinate_key(const std::string& key) {
+  for (const char* wanted : kCoordinateKeys) {
+    const ConfigRecordList one = {ConfigRecord{0, "", key, "", 0}};
+    if (config_find_record(one, "", wanted)) return true;
+  }
+  return false;
+}
+
+// "p.ini:7: "
+std::string file_line(const std::string& path, int line) {
+  return escape_control_bytes(path) + ":" + std::to_string(line) + ": ";
+}
+
+// A line of the file that would silently change or lose one of the three texts.
+void check_issues(const std::string& path, const ConfigDocument& document) {
+  for (const ConfigIssue& issue : document.issues) {
+    if (is_coordinate_key(issue.key)) {
+      throw InputError(file_line(path, issue.line) + issue.what + " (key " + issue.key +
+                       "); a value holds at most 32,767 bytes on one line: give large point "
+                       "sets in a point file (" + issue.key + " = @points.csv)");
+    }
+  }
+  // A line without "=" right after a coordinate key: a value continued on the next line.
+  for (const ConfigRecord& record : document.records) {
+    for (const ConfigIssue& issue : document.issues) {
+      if (issue.line == record.line + 1 && issue.key.empty() && is_coordinate_key(record.key)) {
+        throw InputError(file_line(path, issue.line) + "a line without '=' after " + record.key +
+                         ": a value must stand on one line; give the points of many lines "
+                         "in a point file (" + record.key + " = @points.csv)");
+      }
+    }
+  }
+}
+
+ConfigDocument configuration_document(const std::string& path) {
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) {
     throw InputError("configuration file " + in_quotes(path) + " is a directory, not a file");
   }
-  if (!std::ifstream(path)) throw InputError("cannot read configuration file " + in_quotes(path));
-  return config_load_file(path.c_str());
+  ConfigDocument document;
+  std::string reason;
+  if (!config_read_document(path.c_str(), document, reason)) {
+    throw InputError("cannot read configuration file " + in_quotes(path) + ": " + reason);
+  }
+  check_issues(path, document);
+  return document;
 }
 
 // Lets the non-empty "src", "des" and "test" values of the configuration file's
 // empty section replace the command-line texts.
 void apply_configuration(const std::string& path, Inputs& inputs) {
-  const ConfigRecordList records = configuration_records(path);
+  const ConfigDocument document = configuration_document(path);
   for (const auto& [input, key] : {std::pair(&inputs.source, "src"),
                                    std::pair(&inputs.target, "des"), std::pair(&inputs.test, "test")}) {
-    const ConfigRecord* record = config_find_record(records, "", key);
-    // The value as a C string holds it: up to its first NUL.
-    const std::string value = record ? std::string(record->value.c_str()) : std::string();
-    if (!value.empty()) {
-      input->text = value;
+    const ConfigRecord* record = config_find_record(document.records, "", key);
+    if (record && !record->value.empty()) {
+      input->text = record->value;
       input->origin = key + std::string(" in ") + in_quotes(path);
     }
   }

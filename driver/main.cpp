@@ -2,7 +2,9 @@
 #include <iostream>
 
 #include "driver/driver.h"
+#include "numtext/numtext.h"
 
 int main(int argc, char** argv) {
+  helmert7::treat_file_size_limit_as_error();
   return helmert7::run(std::vector<std::string>(argv, argv + argc), std::cout, std::cerr);
 }

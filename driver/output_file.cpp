@@ -40,22 +40,26 @@ std::vector<double> values_of(const PointMatrix& points) {
   return values;
 }
 
-void write_file(const std::string& path, const std::string& text) {
-  std::string reason;
-  if (!write_text_file(path, text, reason)) {
-    throw InputError("cannot write the output file " + in_quotes(path) + ": " + reason);
+// The file written beside the output path; a failure names the path.
+std::unique_ptr<StagedFile> staged(const std::string& path, const std::string& text) {
+  try {
+    auto file = std::make_unique<StagedFile>(path);
+    file->write(text);
+    return file;
+  } catch (const FileError& e) {
+    throw InputError("cannot write the output file " + in_quotes(path) + ": " + e.what());
   }
 }
 
 // The prediction report. A file that cannot be written fails the run after the
 // console lines.
-void write_prediction(const Invocation& invocation, const Inputs& inputs, const Fit& fit,
-                      std::ostream& out) {
+void stage_prediction(const Invocation& invocation, const Inputs& inputs, const Fit& fit,
+                      std::ostream& out, Outputs& outputs) {
   const std::string joined = join_numbers(values_of(fit.predicted));
   out << kLabelPrediction << joined << std::endl;
   std::exception_ptr unwritten;
   try {
-    write_file(invocation.output_path, prediction_report_text(inputs, joined));
+    outputs.output_file = staged(invocation.output_path, prediction_report_text(inputs, joined));
   } catch (const InputError&) {
     unwritten = std::current_exception();
   }
@@ -87,13 +91,27 @@ std::string prediction_report_text(const Inputs& inputs, const std::string& join
          inputs.test.text + "\noutput=" + joined + '\n';
 }
 
-void write_output_file(const Invocation& invocation, const Inputs& inputs, const Fit& fit,
-                       std::ostream& out) {
+void stage_output_file(const Invocation& invocation, const Inputs& inputs, const Fit& fit,
+                       std::ostream& out, Outputs& outputs) {
   if (fit.predicting) {
-    write_prediction(invocation, inputs, fit, out);
+    stage_prediction(invocation, inputs, fit, out, outputs);
     return;
   }
-  write_file(invocation.output_path, parameter_report_text(fit.mapping, fit.residuals));
+  outputs.output_file =
+      staged(invocation.output_path, parameter_report_text(fit.mapping, fit.residuals));
+}
+
+void put_outputs_in_place(const Invocation& invocation, Outputs& outputs) {
+  const std::pair<StagedFile*, std::string> files[] = {
+      {outputs.output_file.get(), "the output file " + in_quotes(invocation.output_path)},
+      {outputs.report_file.get(), "the report file " + in_quotes(invocation.report_path)}};
+  for (const auto& [file, name] : files) {
+    try {
+      if (file) file->commit();
+    } catch (const FileError& e) {
+      throw InputError("cannot write " + name + ": " + e.what());
+    }
+  }
 }
 
 }  // namespace helmert7

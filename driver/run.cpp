@@ -26,8 +26,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const Inputs inputs = read_inputs(invocation);
     const Network network = form_network(inputs, out);
     const Fit fit = adjust(network, inputs, out);
-    write_output_file(invocation, inputs, fit, out);
-    write_adjustment_report(invocation, network, fit);
+    Outputs outputs;
+    stage_output_file(invocation, inputs, fit, out, outputs);
+    stage_adjustment_report(invocation, network, fit, outputs);
+    put_outputs_in_place(invocation, outputs);
     check_console(out);
     for (const std::string& warning : fit.warnings) err << "helmert7: warning: " << warning << '\n';
     err.flush();

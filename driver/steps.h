@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -63,14 +64,24 @@ std::vector<std::string> fit_warnings(const Network& network, const Fit& fit);
 /// What the reports call common point `index` (0-based): its name, else its number.
 std::string point_label(const Network& network, Eigen::Index index);
 
+/// The run's files, written beside their destinations; none is in place before
+/// every one was written.
+struct Outputs {
+  std::unique_ptr<StagedFile> output_file;
+  std::unique_ptr<StagedFile> report_file;
+};
+
 /// Writes the output file: the prediction report (with its console lines) when
 /// there are test points, else the parameter report.
-void write_output_file(const Invocation& invocation, const Inputs& inputs, const Fit& fit,
-                       std::ostream& out);
+void stage_output_file(const Invocation& invocation, const Inputs& inputs, const Fit& fit,
+                       std::ostream& out, Outputs& outputs);
 
 /// Writes the adjustment report when --reportfile asked for one.
-void write_adjustment_report(const Invocation& invocation, const Network& network,
-                             const Fit& fit);
+void stage_adjustment_report(const Invocation& invocation, const Network& network,
+                             const Fit& fit, Outputs& outputs);
+
+/// Puts every written file in place.
+void put_outputs_in_place(const Invocation& invocation, Outputs& outputs);
 
 /// Prints a matrix: its name, "[rows cols 1 1]", one line per row with every value
 /// as "%.10g" right-aligned to the widest value after four blanks, then an empty line.

@@ -32,11 +32,12 @@ while read -r -a pipeline; do
 done < <(grep '^+proj=' report.lf)
 [ "$strings" -eq 2 ] || fail "expected two PROJ strings, found $strings"
 
-# A report that cannot be written fails the run after the usual outputs.
-run_tool --inputsrc "$SRC" --inputdes "$DES" --outfile parameters.txt --reportfile missing/r.txt
+# A report that cannot be written fails the run, and then no file is written: the
+# output file is put in place only with the report.
+run_tool --inputsrc "$SRC" --inputdes "$DES" --outfile unwritten.txt --reportfile missing/r.txt
 expect_status 255
 expect_stderr_line "^helmert7: cannot write the report file 'missing/r.txt': No such file or directory$"
-expect_output_file parameters.txt "$DATA/example_parameters.txt"
+expect_absent unwritten.txt
 
 # A run that fails before its report creates no report file; a report needs a name.
 run_tool --inputsrc "1,2,x" --inputdes "$DES" --outfile p.txt --reportfile early.txt

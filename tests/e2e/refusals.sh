@@ -84,6 +84,54 @@ if posix_only "/dev/full is a Linux device"; then
   [ -s traced.txt ] || fail "the output file was not written before the trace failed"
 fi
 
+# Configuration inputs are read once and whole: a line that the loader cannot take
+# as it stands, for a key that gives a text, is refused with its file and line.
+printf 'des = %s\nsrc = %s\n' "$B" "$(printf '1,%.0s' $(seq 16400))" >long.ini
+refused '^helmert7: long.ini:2: a key or value too long to hold \(key src\); .*\(src = @points.csv\)$' \
+  --inputfile long.ini --outfile out.txt
+printf 'des = %s\nsrc = %s\n' "$B" "$(printf '1,%.0s' $(seq 17000))" >longer.ini
+refused "^helmert7: longer.ini:2: a line longer than the loader's limit \(key src\)" \
+  --inputfile longer.ini --outfile out.txt
+printf 'src = %s\ndes = 10,20,30, 110,20,30, 10,120,30, 10,20,1\0003\n' "$A" >nul.ini
+refused '^helmert7: nul.ini:2: a NUL byte inside a line \(key des\)' --inputfile nul.ini --outfile out.txt
+printf 'src = %s\ndes = 10,20,30, 110,20,30, 10,120,30, 10,20,13\r0\n' "$A" >cr.ini
+refused "^helmert7: cr.ini:3: a line without '=' after des: a value must stand on one line" \
+  --inputfile cr.ini --outfile out.txt
+printf 'src = %s\ndes = %s\ntest = 1,2,3,\n4,5,6\n' "$A" "$B" >continued.ini
+refused "^helmert7: continued.ini:4: a line without '=' after test" --inputfile continued.ini --outfile out.txt
+if posix_only "/dev/zero is a POSIX device"; then
+  refused "^helmert7: cannot read configuration file '/dev/zero': not a regular file or a pipe$" \
+    --inputfile /dev/zero --outfile out.txt
+fi
+
+# ... and read right: a byte-order mark, CR-only line ends, a pipe read once.
+printf '\xEF\xBB\xBFsrc = %s\rdes = %s\r' "$A" "$B" >bom.ini
+run_tool --inputfile bom.ini --outfile bom.txt
+expect_status 0
+output_lines bom.txt | grep -q '^residual=' || fail "the byte-order mark or the CR line ends hid a key"
+if posix_only "process substitution gives a pipe only on POSIX"; then
+  invoke "$TOOL" --inputfile <(printf 'src = %s\ndes = %s\n' "$A" "$B") --outfile piped.txt >/dev/null 2>stderr
+  STATUS=$?
+  expect_status 0
+  cmp -s piped.txt bom.txt || fail "a configuration read from a pipe gave another report"
+fi
+
+# A write that fails part-way leaves the old output file whole and no temporary
+# file; the size limit is an error, not a signal that kills the run.
+if posix_only "file-size limits are POSIX"; then
+  MANY=$(for i in $(seq 40); do printf '%d.5,%d.25,%d.125,' "$i" "$i" "$i"; done)
+  snapshot >snapshot.before
+  (
+    ulimit -f 1
+    exec "$TOOL" --inputsrc "$A" --inputdes "$B" --inputtest "$MANY" --outfile out.txt >/dev/null 2>stderr
+  )
+  STATUS=$?
+  expect_status 255
+  expect_stderr_line "^helmert7: cannot write the output file 'out.txt': File too large$"
+  snapshot >snapshot.after
+  cmp -s snapshot.before snapshot.after || fail "a failed write changed the folder"
+fi
+
 # Undefined figures are explained, never printed as NaN or infinity.
 run_tool --inputsrc "$A" --inputdes "$B" --inputtest "1e200,0,0" --outfile exact.txt --reportfile exact-report.txt
 expect_status 0
