@@ -10,12 +10,15 @@ const char kLabelParameters[] = "\xC6\xDF\xB2\xCE\xCA\xFD\xCA\xE4\xB3\xF6\x3A\x2
 
 }  // namespace
 
-Fit adjust(const Network& network, const Inputs& inputs, std::ostream& out) {
+Fit adjust(const Invocation& invocation, const Network& network, const Inputs& inputs,
+          std::ostream& out) {
   Fit fit;
   fit.started = std::chrono::steady_clock::now();
+  AdjustmentOptions options;
+  options.model = invocation.exact_rotation ? RotationModel::exact : RotationModel::small;
   fit.result = estimate_parameters(
       network.centred_source, network.centred_target,
-      [&out](const ParameterVector& params) { print_matrix(out, "Args", params); });
+      [&out](const ParameterVector& params) { print_matrix(out, "Args", params); }, options);
   if (!fit.result.converged) {
     throw NumericError("the adjustment did not converge within " +
                        std::to_string(kIterationBudget) + " iterations");
@@ -23,7 +26,7 @@ Fit adjust(const Network& network, const Inputs& inputs, std::ostream& out) {
   out << kLabelParameters << std::endl;
   print_matrix(out, "Args", fit.result.params);
 
-  fit.mapping = {fit.result.params, network.ave_src, network.ave_tar};
+  fit.mapping = {fit.result.params, network.ave_src, network.ave_tar, options.model};
   fit.predicting = !inputs.test_list.empty();
   fit.test_points = point_matrix(inputs.test_list);
   fit.predicted = map_points(fit.mapping, fit.test_points);

@@ -35,48 +35,59 @@ std::string point_line(const char* name, const Eigen::RowVector3d& point) {
          shortest(point(2)) + " m\n";
 }
 
-// The seven parameters with their standard errors; `angle_sign` -1 gives the
-// position-vector convention.
-std::string parameter_lines(const ParameterVector& params, const ParameterVector& errors,
-                            double angle_sign) {
+// The seven parameters with their standard errors.
+std::string parameter_lines(const ParameterVector& params, const ParameterVector& errors) {
   std::string text;
   for (int j = 0; j < 3; ++j) text += value_line(kTranslationNames[j], params(j), errors(j), "m");
   for (int j = 0; j < 3; ++j)
-    text += angle_line(kAngleNames[j], angle_sign * params(3 + j), errors(3 + j));
+    text += angle_line(kAngleNames[j], params(3 + j), errors(3 + j));
   text += value_line("m", params(6) * 1e6, errors(6) * 1e6, "ppm");
   return text;
 }
 
-std::string summary_section(const AdjustmentResult& result, const FitStatistics& statistics,
-                            Eigen::Index points) {
+bool is_exact(const Fit& fit) { return fit.mapping.model == RotationModel::exact; }
+
+// The model line of the summary; the small model's report keeps its earlier form.
+std::string model_line(const Fit& fit) {
+  return is_exact(fit) ? "rotation model: exact, R = Rz(ez) Ry(ey) Rx(ex), coordinate-frame "
+                         "convention; ex and ez in (-180, 180] degrees, ey in [-90, 90]\n"
+                       : std::string();
+}
+
+std::string summary_section(const Fit& fit, Eigen::Index points) {
   return "## Summary\ncommon points: " + std::to_string(points) +
-         "\nredundancy (3n - 7): " + std::to_string(statistics.redundancy) +
-         "\niterations: " + std::to_string(result.iterations) +
-         "\nsigma0: " + shortest(result.sigma0) + " m\n";
+         "\nredundancy (3n - 7): " + std::to_string(fit.statistics.redundancy) +
+         "\niterations: " + std::to_string(fit.result.iterations) +
+         "\nsigma0: " + shortest(fit.result.sigma0) + " m\n" + model_line(fit);
 }
 
-std::string centred_section(const CentredTransformation& mapping,
-                            const FitStatistics& statistics) {
-  return "\n## Parameters of the centred model, as the tool applies them\n"
-         "mapped = avetar + T(p - avesrc), T(c) = t + (1 + m) R c, coordinate-frame "
-         "rotation, small angles\n" +
-         parameter_lines(mapping.params, standard_errors(statistics.covariance), 1.0) +
-         point_line("avesrc", mapping.ave_src) + point_line("avetar", mapping.ave_tar);
+std::string centred_section(const Fit& fit) {
+  return std::string(
+             "\n## Parameters of the centred model, as the tool applies them\n"
+             "mapped = avetar + T(p - avesrc), T(c) = t + (1 + m) R c, coordinate-frame "
+             "rotation, ") +
+         (is_exact(fit) ? "exact\n" : "small angles\n") +
+         parameter_lines(fit.mapping.params, standard_errors(fit.statistics.covariance)) +
+         point_line("avesrc", fit.mapping.ave_src) + point_line("avetar", fit.mapping.ave_tar);
 }
 
-std::string origin_section(const FitStatistics& statistics) {
+std::string origin_section(const Fit& fit) {
+  const FitStatistics& statistics = fit.statistics;
   return "\n## Origin-based parameters (Bursa-Wolf): mapped = T0 + (1 + m) R p\n"
          "### coordinate-frame convention\n" +
-         parameter_lines(statistics.origin, statistics.origin_errors, 1.0) +
-         "### position-vector convention (the angles change sign)\n" +
-         parameter_lines(statistics.origin, statistics.origin_errors, -1.0);
+         parameter_lines(statistics.origin, statistics.origin_errors) +
+         (is_exact(fit) ? "### position-vector convention (the angles of the transposed "
+                          "rotation matrix)\n"
+                        : "### position-vector convention (the angles change sign)\n") +
+         parameter_lines(statistics.position_vector, statistics.position_vector_errors);
 }
 
 // Said instead of a table whose figures divide by sigma0 when it is zero.
 const char kExactFit[] = "sigma0 is 0: the points fit exactly";
 
 std::string correlation_section(const ParameterCovariance& correlations, double sigma0) {
-  std::string text = "\n## Correlations of the origin-based parameters\n";
+  std::string text =
+      "\n## Correlations of the origin-based parameters (coordinate-frame convention)\n";
   if (!correlations.allFinite()) {
     return text + (sigma0 == 0.0 ? std::string(kExactFit) + "; no correlations\n"
                                  : "no correlations: a parameter has no standard error\n");
@@ -96,14 +107,19 @@ std::string helmert_terms(const ParameterVector& params) {
          " +rz=" + shortest(params(5) * kArcSecondsPerRadian) + " +s=" + shortest(params(6) * 1e6);
 }
 
-std::string proj_section(const FitStatistics& statistics, const Eigen::RowVector3d& ave_src) {
-  return "\n## PROJ (cct): origin-based, then about the source centroid\n"
+std::string proj_section(const Fit& fit) {
+  const FitStatistics& statistics = fit.statistics;
+  const Eigen::RowVector3d& pivot = fit.mapping.ave_src;
+  const std::string form = is_exact(fit) ? " +exact" : " +approx";
+  return "\n## PROJ (cct): origin-based, then about the source centroid, then origin-based "
+         "in the position-vector convention\n"
          "+proj=helmert" +
-         helmert_terms(statistics.origin) +
-         " +convention=coordinate_frame +approx\n"
-         "+proj=molobadekas" +
-         helmert_terms(statistics.pivoted) + " +px=" + shortest(ave_src(0)) + " +py=" + shortest(ave_src(1)) +
-         " +pz=" + shortest(ave_src(2)) + " +convention=coordinate_frame\n";
+         helmert_terms(statistics.origin) + " +convention=coordinate_frame" + form +
+         "\n+proj=molobadekas" + helmert_terms(statistics.pivoted) + " +px=" +
+         shortest(pivot(0)) + " +py=" + shortest(pivot(1)) + " +pz=" + shortest(pivot(2)) +
+         " +convention=coordinate_frame" + (is_exact(fit) ? " +exact" : "") +
+         "\n+proj=helmert" + helmert_terms(statistics.position_vector) +
+         " +convention=position_vector" + form + "\n";
 }
 
 // The line under the residuals' heading: the outlier test, or why there is none.
@@ -115,9 +131,10 @@ std::string outlier_test_line(const FitStatistics& statistics, double sigma0) {
   if (!std::isfinite(statistics.critical_value)) {
     return "no outlier test: the redundancy is below 2\n";
   }
-  return "critical value tau = " + format_fixed(statistics.critical_value, 4) + " (Pope, alpha = " +
-         shortest(kOutlierAlpha) + " per component, r = " + std::to_string(statistics.redundancy) +
-         ")\n";
+  return "critical value tau = " + format_fixed(statistics.critical_value, 4) +
+         " (Pope, alpha = " + shortest(kOutlierAlpha) + " for the network, alpha0 = " +
+         shortest(statistics.alpha0) + " per component (Sidak), r = " +
+         std::to_string(statistics.redundancy) + ")\n";
 }
 
 std::string residual_section(const Network& network, const FitStatistics& statistics,
@@ -172,10 +189,9 @@ std::string adjustment_report_text(const Network& network, const Fit& fit) {
   const FitStatistics& statistics = fit.statistics;
   const Eigen::Index points = network.source.rows();
   std::string text = std::string("# helmert7 ") + HELMERT7_VERSION + " adjustment report\n\n" +
-                     summary_section(fit.result, statistics, points) +
-                     centred_section(fit.mapping, statistics) + origin_section(statistics) +
+                     summary_section(fit, points) + centred_section(fit) + origin_section(fit) +
                      correlation_section(statistics.origin_correlations, fit.result.sigma0) +
-                     proj_section(statistics, fit.mapping.ave_src) +
+                     proj_section(fit) +
                      residual_section(network, statistics, fit.result.sigma0);
   if (fit.predicting) text += prediction_section(fit);
   return text + warning_section(fit.warnings);

@@ -27,6 +27,10 @@ const std::vector<OptionSpec> kOptions = {
      "also write an adjustment report: full-precision and\n"
      "origin-based parameters, PROJ strings, outlier test",
      "the name of the report file", true},
+    {"--rotation", "MODEL",
+     "small (the default: small angles) or exact (any rotation;\n"
+     "for local grids and anything beyond a few arc-minutes)",
+     "small or exact", false},
 };
 
 namespace {
@@ -113,6 +117,14 @@ std::optional<std::string> report_path(const OptionMap& options) {
   return found->second;
 }
 
+// Whether --rotation asks for the exact model; only "small" and "exact" are models.
+bool exact_rotation(const OptionMap& options) {
+  const std::string model = option_value(options, "--rotation");
+  if (model.empty() || model == "small") return false;
+  if (model == "exact") return true;
+  throw InputError("--rotation takes small or exact, not " + shown_word(model));
+}
+
 // The paths and texts that the option map gives; the default output file lies
 // beside the program.
 Invocation invocation_of(const OptionMap& options, const std::string& exe_dir) {
@@ -121,6 +133,7 @@ Invocation invocation_of(const OptionMap& options, const std::string& exe_dir) {
   invocation.output_path =
       options.count("--outfile") ? options.at("--outfile") : exe_dir + "out.txt";
   invocation.report_path = report_path(options).value_or("");
+  invocation.exact_rotation = exact_rotation(options);
   if (options.count("--inputfile")) invocation.configuration = options.at("--inputfile");
   invocation.source = {option_value(options, "--inputsrc"), "source", "--inputsrc"};
   invocation.target = {option_value(options, "--inputdes"), "target", "--inputdes"};

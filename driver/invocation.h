@@ -39,6 +39,7 @@ struct Invocation {
   std::string exe_dir;
   std::string output_path;
   std::string report_path;                   ///< empty: no adjustment report
+  bool exact_rotation = false;               ///< --rotation exact
   std::optional<std::string> configuration;  ///< the value of --inputfile when given
   CoordinateText source, target, test;       ///< as the command line gives them
 };

@@ -25,7 +25,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     const Inputs inputs = read_inputs(invocation);
     const Network network = form_network(inputs, out);
-    const Fit fit = adjust(network, inputs, out);
+    const Fit fit = adjust(invocation, network, inputs, out);
     Outputs outputs;
     stage_output_file(invocation, inputs, fit, out, outputs);
     stage_adjustment_report(invocation, network, fit, outputs);

@@ -54,7 +54,8 @@ Network form_network(const Inputs& inputs, std::ostream& out);
 
 /// Runs the adjustment with its trace, then maps the test points and forms the
 /// residuals. Throws NumericError when it does not converge.
-Fit adjust(const Network& network, const Inputs& inputs, std::ostream& out);
+Fit adjust(const Invocation& invocation, const Network& network, const Inputs& inputs,
+          std::ostream& out);
 
 /// The warnings of a fit: a rotation too large for the small-angle model, a scale
 /// that mirrors or is far from 1, an outlier, a weak geometry, a low redundancy.

@@ -48,7 +48,7 @@ std::vector<std::string> fit_warnings(const Network& network, const Fit& fit) {
   const FitStatistics& statistics = fit.statistics;
   const double m = fit.result.params(6);
   std::vector<std::string> warnings;
-  if (statistics.small_angle_error > kSmallAngleLimit) {
+  if (fit.mapping.model == RotationModel::small && statistics.small_angle_error > kSmallAngleLimit) {
     warnings.push_back(small_angle_warning(statistics, fit.result.params));
   }
   if (1.0 + m <= 0.0 || std::fabs(m) > kScaleLimit) warnings.push_back(scale_warning(m));

@@ -8,6 +8,7 @@
 #include <Eigen/Eigenvalues>
 #include <Eigen/LU>
 #include <algorithm>
+#include <limits>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -105,61 +106,87 @@ ParameterVector gauss_newton_correction(const Eigen::Matrix<double, 7, 7>& norma
   return correction;
 }
 
+namespace {
+
+// The buffers of one Gauss-Newton step, allocated once for all iterations: fresh
+// pages of this size cost more than the arithmetic done in them.
+struct Step {
+  Eigen::VectorXd misclosure;
+  Eigen::MatrixXd design;
+  NormalMatrix normal;
+  NormalMatrix normal_inverse = NormalMatrix::Zero();
+};
+
+ParameterVector correction_at(const PointMatrix& source, const PointMatrix& target,
+                              const ParameterVector& params, RotationModel model, double extent,
+                              Step& step) {
+  fill_design_matrix(source, params, step.design, model);
+  fill_misclosure_vector(source, target, params, step.misclosure, model);
+  step.normal.noalias() = step.design.transpose() * step.design;
+  check_rank(step.normal, extent);
+  step.normal_inverse = step.normal.inverse();
+  return gauss_newton_correction(step.normal_inverse, step.design, step.misclosure);
+}
+
+// The largest correction in the unit of the coordinates: what the angles and the
+// scale move at the network's extent.
+double largest_correction(const ParameterVector& correction, double extent) {
+  return std::max(correction.head<3>().cwiseAbs().maxCoeff(),
+                  correction.tail<4>().cwiseAbs().maxCoeff() * extent);
+}
+
+// Converged: the corrections are negligible, or they stopped shrinking at the
+// rounding floor, where the translations jitter by about eps times the extent.
+bool has_converged(const ParameterVector& correction, double extent, double& previous_largest) {
+  const double largest = largest_correction(correction, extent);
+  const bool stalled = largest <= kStallTolerance * extent && largest >= previous_largest;
+  previous_largest = largest;
+  return correction.cwiseAbs().sum() <= kConvergenceTolerance || stalled;
+}
+
+}  // namespace
+
 AdjustmentResult estimate_parameters(
     const PointMatrix& source, const PointMatrix& target,
-    const std::function<void(const ParameterVector&)>& on_iteration) {
+    const std::function<void(const ParameterVector&)>& on_iteration,
+    const AdjustmentOptions& options) {
+  const RotationModel model = options.model;
   check_point_counts(source, target);
   check_finite(source, "source");
   check_finite(target, "target");
 
   AdjustmentResult result;
-  ParameterVector params = ParameterVector::Zero();
-  ParameterVector correction = ParameterVector::Ones();
-  NormalMatrix normal_inverse = NormalMatrix::Zero();
-  // Allocated once for all iterations: fresh pages of this size cost more than the
-  // arithmetic done in them.
-  Eigen::VectorXd misclosure;
-  Eigen::MatrixXd design;
-  NormalMatrix normal;
-  // The largest distance of a centred source point from the centroid.
+  result.model = model;
+  // The exact model starts from the closed-form solution, the small one from zero.
+  result.params = model == RotationModel::exact ? closed_form_parameters(source, target)
+                                                : ParameterVector::Zero();
   const double extent = network_extent(source);
-  double s = correction.cwiseAbs().sum();  // 7, so at least one iteration runs
-  int remaining = kIterationBudget;
-  int iteration = 0;
-
-  while (s > kConvergenceTolerance) {
-    if (remaining <= 0) break;
-    ++iteration;
-    fill_design_matrix(source, params, design);
-    fill_misclosure_vector(source, target, params, misclosure);
-    normal.noalias() = design.transpose() * design;
-    check_rank(normal, extent);
-    normal_inverse = normal.inverse();
-    correction = gauss_newton_correction(normal_inverse, design, misclosure);
-    if (!correction.allFinite())
-      throw NumericError("iteration " + std::to_string(iteration) +
-                         " gave a non-finite correction; the normal equations could"
-                         " not be solved for these points");
-    params += correction;
-    if (on_iteration) on_iteration(params);
-    s = correction.cwiseAbs().sum();
-    --remaining;
-  }
-
+  double previous_largest = std::numeric_limits<double>::infinity();
+  Step step;
+  bool done = false;
   // A correction that first meets the tolerance in the last allowed iteration
   // still counts as exhausting the budget.
-  result.converged = remaining > 0;
-  result.iterations = iteration;
-  result.params = params;
-  result.normal_inverse = normal_inverse;
-  result.misclosure = misclosure;
+  while (!done && result.iterations < options.budget) {
+    ++result.iterations;
+    const ParameterVector correction =
+        correction_at(source, target, result.params, model, extent, step);
+    if (!correction.allFinite())
+      throw NumericError("iteration " + std::to_string(result.iterations) +
+                         " gave a non-finite correction; the normal equations could"
+                         " not be solved for these points");
+    result.params += correction;
+    if (on_iteration) on_iteration(result.params);
+    done = has_converged(correction, extent, previous_largest);
+  }
+  result.converged = done && result.iterations < options.budget;
+  result.normal_inverse = step.normal_inverse;
   if (!result.converged) return result;
 
   // Q and N^-1 are those of the last iteration, evaluated before its (negligible)
   // correction was added. The redundancy is 3n - 7.
   result.sigma0 =
-      std::sqrt(misclosure.squaredNorm() / static_cast<double>(redundancy(source.rows())));
-  result.sigmax = result.sigma0 * normal_inverse.diagonal().array().sqrt();
+      std::sqrt(step.misclosure.squaredNorm() / static_cast<double>(redundancy(source.rows())));
+  result.sigmax = result.sigma0 * step.normal_inverse.diagonal().array().sqrt();
   check_precision(result);
   return result;
 }

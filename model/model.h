@@ -29,6 +29,12 @@ using ParameterVector = Eigen::Matrix<double, 7, 1>;
 /// n points, one per row, columns X, Y, Z.
 using PointMatrix = Eigen::Matrix<double, Eigen::Dynamic, 3>;
 
+/// The rotation of the model: the small-angle form above (the first-order terms of
+/// R), or the exact rotation R = Rz(ez) Ry(ey) Rx(ex) of the coordinate-frame
+/// convention, as PROJ's helmert +exact builds it: mapped = t + (1 + m) R x.
+/// Exact angles come back with ex and ez in (-pi, pi] and ey in [-pi/2, pi/2].
+enum class RotationModel { small, exact };
+
 /// A numeric failure: rank-deficient normal matrix, non-finite values, bad shapes.
 class NumericError : public std::runtime_error {
  public:
@@ -36,21 +42,31 @@ class NumericError : public std::runtime_error {
 };
 
 struct AdjustmentResult {
+  RotationModel model = RotationModel::small;  ///< the model adjusted
   bool converged = false;                      ///< met the tolerance with iterations left
   ParameterVector params;                      ///< parameters after the last update
   Eigen::Matrix<double, 7, 7> normal_inverse;  ///< inverse normal matrix of the last iteration
-  Eigen::VectorXd misclosure;                  ///< misclosure vector of the last iteration
   double sigma0 = 0;                           ///< unit-weight standard error, sqrt(Q'Q / (3n - 7))
   ParameterVector sigmax;                      ///< standard errors of the parameters
   int iterations = 0;                          ///< iterations run
 };
 
+/// Iteration budget; the adjustment stops when the sum of |correction| is at most
+/// kConvergenceTolerance, or when the largest correction, the angles and the scale
+/// multiplied by the network's extent, is at most kStallTolerance of the extent and
+/// no smaller than the one before: the corrections have reached the rounding floor.
+constexpr int kIterationBudget = 500;
+constexpr double kConvergenceTolerance = 1e-10;
+constexpr double kStallTolerance = 1e-12;
+/// How to adjust: the rotation model and the iteration budget.
+struct AdjustmentOptions {
+  RotationModel model = RotationModel::small;
+  int budget = kIterationBudget;
+};
+
 /// A 7-by-7 covariance matrix of parameters in ParameterVector order.
 using ParameterCovariance = Eigen::Matrix<double, 7, 7>;
 
-/// Iteration budget and convergence tolerance on the sum of |correction|.
-constexpr int kIterationBudget = 500;
-constexpr double kConvergenceTolerance = 1e-10;
 /// Smallest reciprocal condition number accepted for the normal matrix whose
 /// rotation and scale columns are divided by the network's extent (the largest
 /// distance of a centred source point from the centroid); below it the points are
@@ -59,27 +75,51 @@ constexpr double kMinReciprocalCondition = 1e-12;
 
 /// Maps one (centred) source point into the target system; returns a 1-by-3 row.
 Eigen::RowVector3d transform_point(const double& x, const double& y, const double& z,
-                                   const ParameterVector& params);
+                                   const ParameterVector& params,
+                                   RotationModel model = RotationModel::small);
 
 /// The 3-by-7 derivative of transform_point with respect to the parameters.
 Eigen::Matrix<double, 3, 7> design_block(const double& x, const double& y, const double& z,
-                                         const ParameterVector& params);
+                                         const ParameterVector& params,
+                                         RotationModel model = RotationModel::small);
 
-/// The (3n)-by-7 design matrix: rows 3i..3i+2 are the X, Y, Z rows of point i.
-Eigen::MatrixXd design_matrix(const PointMatrix& points, const ParameterVector& params);
-
-/// design_matrix into `design`, whose storage is reused when its size fits.
+/// The (3n)-by-7 design matrix into `design`, whose storage is reused when its size
+/// fits: rows 3i..3i+2 are the X, Y, Z rows of point i.
 void fill_design_matrix(const PointMatrix& points, const ParameterVector& params,
-                        Eigen::MatrixXd& design);
+                        Eigen::MatrixXd& design, RotationModel model = RotationModel::small);
 
-/// Target minus model, point by point with X, Y, Z interleaved: (3n)-by-1.
-/// Throws NumericError when `target` has fewer rows than `source`.
-Eigen::VectorXd misclosure_vector(const PointMatrix& source, const PointMatrix& target,
-                                  const ParameterVector& params);
-
-/// misclosure_vector into `misclosure`, whose storage is reused when its size fits.
+/// Target minus model, point by point with X, Y, Z interleaved ((3n)-by-1), into
+/// `misclosure`, whose storage is reused when its size fits. Throws NumericError
+/// when `target` has fewer rows than `source`.
 void fill_misclosure_vector(const PointMatrix& source, const PointMatrix& target,
-                            const ParameterVector& params, Eigen::VectorXd& misclosure);
+                            const ParameterVector& params, Eigen::VectorXd& misclosure,
+                            RotationModel model = RotationModel::small);
+
+/// The exact rotation matrix of the angles of `params` (coordinate frame).
+Eigen::Matrix3d rotation_matrix(const ParameterVector& params);
+
+/// The angles (ex, ey, ez) whose exact rotation matrix is `rotation`.
+Eigen::Vector3d rotation_angles(const Eigen::Matrix3d& rotation);
+
+/// The exact model's mapping of one centred point, and its 3-by-7 derivative.
+Eigen::RowVector3d exact_transform_point(const Eigen::Vector3d& point,
+                                         const ParameterVector& params);
+Eigen::Matrix<double, 3, 7> exact_design_block(const Eigen::Vector3d& point,
+                                               const ParameterVector& params);
+
+/// The closed-form least-squares similarity of centred points (Umeyama, 1991) as
+/// exact-model parameters: the start of the exact adjustment.
+ParameterVector closed_form_parameters(const PointMatrix& source, const PointMatrix& target);
+
+/// The standard errors of position_vector_parameters, propagated from `covariance`
+/// (of `params`) through the derivative of the conversion.
+ParameterVector position_vector_errors(const ParameterVector& params,
+                                       const ParameterCovariance& covariance, RotationModel model);
+
+/// The same mapping in the position-vector convention: the small model's angles
+/// change sign; the exact model's are those of the transposed rotation matrix, so
+/// that PROJ's +convention=position_vector +exact with them maps alike.
+ParameterVector position_vector_parameters(const ParameterVector& params, RotationModel model);
 
 /// The Gauss-Newton correction (N^-1 P') Q, in that order of products and to the
 /// bit what Eigen gives for the whole expression, without forming N^-1 P' whole.
@@ -94,7 +134,8 @@ ParameterVector gauss_newton_correction(const Eigen::Matrix<double, 7, 7>& norma
 /// rank-deficient normal matrix, or a non-finite correction or precision.
 AdjustmentResult estimate_parameters(
     const PointMatrix& source, const PointMatrix& target,
-    const std::function<void(const ParameterVector&)>& on_iteration = {});
+    const std::function<void(const ParameterVector&)>& on_iteration = {},
+    const AdjustmentOptions& options = {});
 
 /// The covariance of the estimated parameters, sigma0^2 N^-1.
 ParameterCovariance parameter_covariance(const AdjustmentResult& result);
@@ -120,19 +161,22 @@ Eigen::Index outlier_point(const Eigen::VectorXd& standardized, double critical_
 /// mapped = T0 + (1 + m) R x. Angles and scale are those of `params`.
 ParameterVector origin_based_parameters(const ParameterVector& params,
                                         const Eigen::RowVector3d& ave_src,
-                                        const Eigen::RowVector3d& ave_tar);
+                                        const Eigen::RowVector3d& ave_tar,
+                                        RotationModel model = RotationModel::small);
 
 /// The covariance of origin_based_parameters, propagated from the covariance of the
 /// centred model's parameters.
 ParameterCovariance origin_based_covariance(const ParameterVector& params,
                                             const Eigen::RowVector3d& ave_src,
-                                            const ParameterCovariance& covariance);
+                                            const ParameterCovariance& covariance,
+                                            RotationModel model = RotationModel::small);
 
 /// The covariance of a point mapped with the estimated parameters: A C A', A the
 /// design block at the centred point.
 Eigen::Matrix3d mapped_point_covariance(const Eigen::RowVector3d& centred_point,
                                         const ParameterVector& params,
-                                        const ParameterCovariance& covariance);
+                                        const ParameterCovariance& covariance,
+                                        RotationModel model = RotationModel::small);
 
 /// The redundancy of an adjustment of n common points: 3n - 7.
 Eigen::Index redundancy(Eigen::Index points);
@@ -153,6 +197,7 @@ struct CentredTransformation {
   ParameterVector params;
   Eigen::RowVector3d ave_src;
   Eigen::RowVector3d ave_tar;
+  RotationModel model = RotationModel::small;
 };
 
 /// Maps points, one per row, from the source into the target system: subtract
@@ -185,8 +230,13 @@ double small_angle_error(const ParameterVector& params, double distance);
 PointMatrix prediction_errors(const CentredTransformation& mapping,
                               const ParameterCovariance& covariance, const PointMatrix& points);
 
-/// Significance per component of the outlier test.
-constexpr double kOutlierAlpha = 0.001;
+/// The family-wise significance of the outlier test: the chance that a network
+/// without gross errors raises an alarm.
+constexpr double kOutlierAlpha = 0.05;
+
+/// The significance per component that gives the family-wise `alpha` over the 3n
+/// standardized residuals of n points: 1 - (1 - alpha)^(1/(3n)) (Sidak).
+double per_component_alpha(double alpha, Eigen::Index points);
 
 /// What the adjustment report derives from a converged adjustment, each computed once.
 struct FitStatistics {
@@ -196,10 +246,13 @@ struct FitStatistics {
   ParameterVector origin;                   ///< origin-based parameters
   ParameterVector origin_errors;            ///< their standard errors
   ParameterCovariance origin_correlations;  ///< their correlations
+  ParameterVector position_vector;          ///< origin-based, position-vector convention
+  ParameterVector position_vector_errors;   ///< their standard errors
   ParameterVector pivoted;                  ///< about the source centroid
   Eigen::VectorXd residuals;                ///< mapped source minus target, interleaved
   Eigen::VectorXd standardized;             ///< residuals / (sigma0 sqrt(q))
-  double critical_value = 0;                ///< Pope's tau; NaN when r < 2
+  double alpha0 = 0;                        ///< the outlier test's level per component
+  double critical_value = 0;                ///< Pope's tau at alpha0; NaN when r < 2
   Eigen::Index outlier = -1;                ///< 0-based point, or -1
   double largest_w = 0;                     ///< the largest finite |standardized residual|
   double rotation_error = 0;                ///< the largest standard error of an angle (rad)

@@ -34,8 +34,9 @@ PointMatrix map_points(const CentredTransformation& mapping, const PointMatrix& 
   PointMatrix mapped(points.rows(), 3);
   for (Eigen::Index i = 0; i < points.rows(); ++i) {
     const Eigen::RowVector3d centred = points.row(i) - mapping.ave_src;
-    mapped.row(i) = transform_point(centred(0), centred(1), centred(2), mapping.params) +
-                    mapping.ave_tar;
+    mapped.row(i) =
+        transform_point(centred(0), centred(1), centred(2), mapping.params, mapping.model) +
+        mapping.ave_tar;
     if (!mapped.row(i).allFinite()) {
       throw NumericError("point " + std::to_string(i + 1) +
                          " maps to a non-finite coordinate (its coordinates are NaN, "

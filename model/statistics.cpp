@@ -32,7 +32,7 @@ Eigen::VectorXd standardized_residuals(const PointMatrix& source, const Eigen::V
   Eigen::VectorXd standardized(residuals.size());
   for (Eigen::Index i = 0; i < source.rows(); ++i) {
     const Eigen::Matrix<double, 3, 7> block =
-        design_block(source(i, 0), source(i, 1), source(i, 2), result.params);
+        design_block(source(i, 0), source(i, 1), source(i, 2), result.params, result.model);
     // q = 1 - p' N^-1 p for each of the point's three rows p of the design matrix.
     const Eigen::Vector3d leverage =
         (block * result.normal_inverse).cwiseProduct(block).rowwise().sum();
@@ -53,6 +53,11 @@ double pope_critical_value(int redundancy, double alpha) {
   return t * std::sqrt(r) / std::sqrt(r - 1.0 + t * t);
 }
 
+double per_component_alpha(double alpha, Eigen::Index points) {
+  // Without the cancellation of 1 - (1 - alpha)^(1/k) for large k.
+  return -std::expm1(std::log1p(-alpha) / static_cast<double>(3 * points));
+}
+
 Eigen::Index outlier_point(const Eigen::VectorXd& standardized, double critical_value) {
   Eigen::Index worst = -1;
   double largest = 0.0;
@@ -67,10 +72,10 @@ Eigen::Index outlier_point(const Eigen::VectorXd& standardized, double critical_
 
 ParameterVector origin_based_parameters(const ParameterVector& params,
                                         const Eigen::RowVector3d& ave_src,
-                                        const Eigen::RowVector3d& ave_tar) {
+                                        const Eigen::RowVector3d& ave_tar, RotationModel model) {
   // mapped = ave_tar + t + k R (x - ave_src) = k R x + (ave_tar + t - k R ave_src)
   const Eigen::RowVector3d rotated_centroid =
-      transform_point(ave_src(0), ave_src(1), ave_src(2), without_translation(params));
+      transform_point(ave_src(0), ave_src(1), ave_src(2), without_translation(params), model);
   ParameterVector origin_based = params;
   origin_based.head<3>() = (ave_tar + params.head<3>().transpose() - rotated_centroid).transpose();
   return origin_based;
@@ -78,20 +83,22 @@ ParameterVector origin_based_parameters(const ParameterVector& params,
 
 ParameterCovariance origin_based_covariance(const ParameterVector& params,
                                             const Eigen::RowVector3d& ave_src,
-                                            const ParameterCovariance& covariance) {
+                                            const ParameterCovariance& covariance,
+                                            RotationModel model) {
   // The origin translation is t - k R ave_src + const: its derivative is the identity
   // for t and minus the design block at ave_src for the angles and the scale.
   Eigen::Matrix<double, 7, 7> jacobian = Eigen::Matrix<double, 7, 7>::Identity();
   jacobian.block<3, 4>(0, 3) =
-      -design_block(ave_src(0), ave_src(1), ave_src(2), params).rightCols<4>();
+      -design_block(ave_src(0), ave_src(1), ave_src(2), params, model).rightCols<4>();
   return jacobian * covariance * jacobian.transpose();
 }
 
 Eigen::Matrix3d mapped_point_covariance(const Eigen::RowVector3d& centred_point,
                                         const ParameterVector& params,
-                                        const ParameterCovariance& covariance) {
+                                        const ParameterCovariance& covariance,
+                                        RotationModel model) {
   const Eigen::Matrix<double, 3, 7> block =
-      design_block(centred_point(0), centred_point(1), centred_point(2), params);
+      design_block(centred_point(0), centred_point(1), centred_point(2), params, model);
   return block * covariance * block.transpose();
 }
 
@@ -120,7 +127,7 @@ PointMatrix prediction_errors(const CentredTransformation& mapping,
   PointMatrix errors(points.rows(), 3);
   for (Eigen::Index i = 0; i < points.rows(); ++i) {
     const Eigen::RowVector3d centred = points.row(i) - mapping.ave_src;
-    errors.row(i) = mapped_point_covariance(centred, mapping.params, covariance)
+    errors.row(i) = mapped_point_covariance(centred, mapping.params, covariance, mapping.model)
                         .diagonal()
                         .cwiseSqrt()
                         .transpose();
@@ -135,15 +142,20 @@ FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransf
   fit.redundancy = redundancy(centred_source.rows());
   fit.extent = network_extent(centred_source);
   fit.covariance = parameter_covariance(result);
-  fit.origin = origin_based_parameters(mapping.params, mapping.ave_src, mapping.ave_tar);
+  fit.origin =
+      origin_based_parameters(mapping.params, mapping.ave_src, mapping.ave_tar, mapping.model);
   const ParameterCovariance origin_covariance =
-      origin_based_covariance(mapping.params, mapping.ave_src, fit.covariance);
+      origin_based_covariance(mapping.params, mapping.ave_src, fit.covariance, mapping.model);
   fit.origin_errors = standard_errors(origin_covariance);
   fit.origin_correlations = correlations(origin_covariance, fit.origin_errors);
+  fit.position_vector = position_vector_parameters(fit.origin, mapping.model);
+  fit.position_vector_errors =
+      position_vector_errors(fit.origin, origin_covariance, mapping.model);
   fit.pivoted = pivoted_parameters(mapping);
   fit.standardized = standardized_residuals(centred_source, residuals, result);
   fit.residuals = std::move(residuals);
-  fit.critical_value = pope_critical_value(static_cast<int>(fit.redundancy), kOutlierAlpha);
+  fit.alpha0 = per_component_alpha(kOutlierAlpha, centred_source.rows());
+  fit.critical_value = pope_critical_value(static_cast<int>(fit.redundancy), fit.alpha0);
   fit.outlier = outlier_point(fit.standardized, fit.critical_value);
   for (const double w : fit.standardized) {
     if (std::isfinite(w)) fit.largest_w = std::max(fit.largest_w, std::fabs(w));

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The small-angle seven-parameter model, its derivative and its misclosures.
+// The seven-parameter model, its derivative and its misclosures; the small-angle
+// form here, the exact rotation in rotation.cpp.
 // The inner brackets of the model are written once, below, and used both by
 // transform_point and by the scale column of design_block, in the same order
 // of operations, so the two agree to the last bit.
@@ -27,7 +28,8 @@ double bracket_z(double x, double y, double z, const ParameterVector& p) {
 }  // namespace
 
 Eigen::RowVector3d transform_point(const double& x, const double& y, const double& z,
-                                   const ParameterVector& params) {
+                                   const ParameterVector& params, RotationModel model) {
+  if (model == RotationModel::exact) return exact_transform_point({x, y, z}, params);
   // k = 1 + m is formed anew for each coordinate; it scales the rotated point,
   // and the translation is added after scaling.
   Eigen::RowVector3d point;
@@ -38,7 +40,8 @@ Eigen::RowVector3d transform_point(const double& x, const double& y, const doubl
 }
 
 Eigen::Matrix<double, 3, 7> design_block(const double& x, const double& y, const double& z,
-                                         const ParameterVector& params) {
+                                         const ParameterVector& params, RotationModel model) {
+  if (model == RotationModel::exact) return exact_design_block({x, y, z}, params);
   const double m = params(kM);
   Eigen::Matrix<double, 3, 7> block = Eigen::Matrix<double, 3, 7>::Zero();
   block.leftCols<3>().setIdentity();
@@ -55,18 +58,18 @@ Eigen::Matrix<double, 3, 7> design_block(const double& x, const double& y, const
   return block;
 }
 
-Eigen::MatrixXd design_matrix(const PointMatrix& points, const ParameterVector& params) {
-  Eigen::MatrixXd design;
-  fill_design_matrix(points, params, design);
-  return design;
-}
-
 void fill_design_matrix(const PointMatrix& points, const ParameterVector& params,
-                        Eigen::MatrixXd& design) {
-  // Column by column, each written front to back: the entries of design_block, in
-  // the same operations, without a 3-by-7 block per point or strided writes.
+                        Eigen::MatrixXd& design, RotationModel model) {
   const Eigen::Index n = points.rows();
   design.resize(3 * n, 7);
+  if (model == RotationModel::exact) {
+    for (Eigen::Index i = 0; i < n; ++i) {
+      design.middleRows<3>(3 * i) = exact_design_block(points.row(i).transpose(), params);
+    }
+    return;
+  }
+  // Column by column, each written front to back: the entries of design_block, in
+  // the same operations, without a 3-by-7 block per point or strided writes.
   const double m = params(kM);
   const double* x = points.col(0).data();
   const double* y = points.col(1).data();
@@ -105,24 +108,18 @@ void fill_design_matrix(const PointMatrix& points, const ParameterVector& params
   }
 }
 
-Eigen::VectorXd misclosure_vector(const PointMatrix& source, const PointMatrix& target,
-                                  const ParameterVector& params) {
-  Eigen::VectorXd misclosure;
-  fill_misclosure_vector(source, target, params, misclosure);
-  return misclosure;
-}
-
 void fill_misclosure_vector(const PointMatrix& source, const PointMatrix& target,
-                            const ParameterVector& params, Eigen::VectorXd& misclosure) {
+                            const ParameterVector& params, Eigen::VectorXd& misclosure,
+                            RotationModel model) {
   if (target.rows() < source.rows())
     throw NumericError("the target set has " + std::to_string(target.rows()) +
                        " points but the source set has " + std::to_string(source.rows()) +
                        "; every source point needs its target point");
   misclosure.resize(3 * source.rows());
   for (Eigen::Index i = 0; i < source.rows(); ++i) {
-    const Eigen::RowVector3d model =
-        transform_point(source(i, 0), source(i, 1), source(i, 2), params);
-    misclosure.segment<3>(3 * i) = (target.row(i) - model).transpose();
+    const Eigen::RowVector3d mapped =
+        transform_point(source(i, 0), source(i, 1), source(i, 2), params, model);
+    misclosure.segment<3>(3 * i) = (target.row(i) - mapped).transpose();
   }
 }
 

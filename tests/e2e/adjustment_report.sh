@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # --reportfile on the bundled example: the report byte for byte for a prediction
-# and a parameter run, the usual outputs unchanged beside it, the report's two PROJ
+# and a parameter run, the usual outputs unchanged beside it, the report's three PROJ
 # strings reproducing the tool's predictions through PROJ's cct to 1e-6 m, and the
 # report file following the rules of the output file on failure.
 source "$(dirname "$0")/lib.bash" "$@"
@@ -30,7 +30,7 @@ while read -r -a pipeline; do
     fail "cct refused ${pipeline[*]}"
   expect_same_points "${pipeline[0]}" tool.txt cct.txt
 done < <(grep '^+proj=' report.lf)
-[ "$strings" -eq 2 ] || fail "expected two PROJ strings, found $strings"
+[ "$strings" -eq 3 ] || fail "expected three PROJ strings, found $strings"
 
 # A report that cannot be written fails the run, and then no file is written: the
 # output file is put in place only with the report.

@@ -60,12 +60,12 @@ expect_refused 'coincident' --inputsrc "5,5,5, 5,5,5, 5,5,5" --inputdes "1,2,3, 
 expect_refused 'source point 1 has a NaN or infinite coordinate' --inputsrc "nan,0,0, 100,0,0, 0,100,0, 0,0,100" --inputdes "$GOOD_DES"
 expect_refused 'point 1 maps to a non-finite coordinate' --inputsrc "$GOOD_SRC" --inputdes "$GOOD_DES" --inputtest "inf,0,0"
 
-# At 1e9 m the corrections never drop below the tolerance: 500 iterations, then
-# the failure.
-expect_refused '^helmert7: the adjustment did not converge within 500 iterations$' \
-  --inputsrc "0,0,0, 1e9,0,0, 0,1e9,0, 0,0,1e9, 1e9,1e9,1e9" \
+# At 1e9 m the corrections jitter at the rounding floor, far above 1e-10: the
+# adjustment stops when they no longer shrink, instead of running 500 iterations.
+run_tool --outfile huge.txt --inputsrc "0,0,0, 1e9,0,0, 0,1e9,0, 0,0,1e9, 1e9,1e9,1e9" \
   --inputdes "0,0,1, 1e9,0,2, 0,1e9,0, 3,0,1e9, 1e9,1e9,1e9"
-[ "$(grep -c '^Args$' stdout)" -eq 500 ] || fail "expected 500 iterations in the trace"
+expect_status 0
+[ "$(grep -c '^Args$' stdout)" -le 10 ] || fail "the huge network took $(grep -c '^Args$' stdout) iterations"
 
 # An output file that cannot be written fails after the console lines.
 run_tool --inputsrc "$GOOD_SRC" --inputdes "$GOOD_DES" --inputtest "1,2,3" --outfile missing/report.txt

@@ -7,9 +7,13 @@
 
 #include "../test_support.h"
 #include "model/model.h"
+#include "model_test_support.h"
 
 namespace helmert7 {
 namespace {
+
+using test::design_matrix;
+using test::misclosure_vector;
 
 using test::kArcSecond;
 
