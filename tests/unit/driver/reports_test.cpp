@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <sstream>
 
@@ -92,6 +93,52 @@ TEST(AdjustmentReport, WarnsOfLargeRotationsAndOfLowRedundancy) {
     EXPECT_EQ(warnings.find("warning: the redundancy is 2") != std::string::npos,
               c.redundancy_warning)
         << warnings;
+  }
+}
+
+// Each condition gives its one warning, naming what to do; a sound fit gives none.
+TEST(Warnings, OneLinePerConditionWithItsRemedy) {
+  const struct {
+    const char* condition;
+    std::function<void(Fit&)> make;
+    const char* expected;  // empty: no warning
+  } cases[] = {
+      {"sound", [](Fit&) {}, ""},
+      {"large rotation", [](Fit& f) { f.statistics.small_angle_error = 0.002; },
+       "the small-angle model is off by about 0.0020 m at the farthest point"},
+      {"large rotation, exact model",
+       [](Fit& f) {
+         f.statistics.small_angle_error = 0.002;
+         f.mapping.model = RotationModel::exact;
+       },
+       ""},
+      {"mirrored", [](Fit& f) { f.result.params(6) = -1.5; }, "the scale factor 1 + m is -0.5"},
+      {"scale off by 2%", [](Fit& f) { f.result.params(6) = 0.02; }, "mismatched units"},
+      {"outlier",
+       [](Fit& f) {
+         f.statistics.outlier = 1;
+         f.statistics.largest_w = 4.5;
+         f.statistics.critical_value = 2.78;
+       },
+       "point B may hold a gross error: its standardized residual w = 4.50 exceeds tau = 2.78"},
+      {"weak geometry", [](Fit& f) { f.statistics.rotation_error = 2e-4; },
+       "the rotation is poorly determined (standard error 2e-04 rad)"},
+      {"redundancy 2", [](Fit& f) { f.statistics.redundancy = 2; }, "the redundancy is 2, below 3"},
+  };
+  Network network;
+  network.names = {"A", "B", "C"};
+  for (const auto& c : cases) {
+    Fit fit;
+    fit.result.params = ParameterVector::Zero();
+    fit.statistics.redundancy = 17;
+    c.make(fit);
+    const std::vector<std::string> warnings = fit_warnings(network, fit);
+    if (std::string(c.expected).empty()) {
+      EXPECT_TRUE(warnings.empty()) << c.condition << ": " << warnings.front();
+    } else {
+      ASSERT_EQ(warnings.size(), 1u) << c.condition;
+      EXPECT_NE(warnings[0].find(c.expected), std::string::npos) << warnings[0];
+    }
   }
 }
 
