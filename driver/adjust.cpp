@@ -27,13 +27,14 @@ Fit adjust(const Invocation& invocation, const Network& network, const Inputs& i
   print_matrix(out, "Args", fit.result.params);
 
   fit.mapping = {fit.result.params, network.ave_src, network.ave_tar, options.model};
-  fit.predicting = !inputs.test_list.empty();
+  fit.predicting = !inputs.test_list.empty() || streams_test_points(inputs);
   fit.test_points = point_matrix(inputs.test_list);
   fit.predicted = map_points(fit.mapping, fit.test_points);
   fit.residuals = mapped_residuals(fit.mapping, network.source, network.target);
   fit.statistics = fit_statistics(fit.result, fit.mapping, network.centred_source, fit.residuals,
                                   fit.test_points);
-  fit.warnings = fit_warnings(network, fit);
+  fit.warnings = network.warnings;
+  for (std::string& warning : fit_warnings(network, fit)) fit.warnings.push_back(std::move(warning));
   return fit;
 }
 

@@ -185,7 +185,14 @@ std::string warning_section(const std::vector<std::string>& warnings) {
 
 }  // namespace
 
-std::string adjustment_report_text(const Network& network, const Fit& fit) {
+// Streamed test points are counted, not listed.
+std::string streamed_section(const Invocation& invocation, const Outputs& outputs) {
+  return "\n## Predicted points\n" + std::to_string(outputs.mapped_points) +
+         " points mapped into the output file " + in_quotes(invocation.output_path) + "\n";
+}
+
+std::string adjustment_report_text(const Invocation& invocation, const Network& network,
+                                   const Fit& fit, const Outputs& outputs) {
   const FitStatistics& statistics = fit.statistics;
   const Eigen::Index points = network.source.rows();
   std::string text = std::string("# helmert7 ") + HELMERT7_VERSION + " adjustment report\n\n" +
@@ -193,7 +200,11 @@ std::string adjustment_report_text(const Network& network, const Fit& fit) {
                      correlation_section(statistics.origin_correlations, fit.result.sigma0) +
                      proj_section(fit) +
                      residual_section(network, statistics, fit.result.sigma0);
-  if (fit.predicting) text += prediction_section(fit);
+  if (fit.predicting) {
+    text += fit.test_points.rows() == 0 && outputs.mapped_points > 0
+                ? streamed_section(invocation, outputs)
+                : prediction_section(fit);
+  }
   return text + warning_section(fit.warnings);
 }
 
@@ -202,7 +213,7 @@ void stage_adjustment_report(const Invocation& invocation, const Network& networ
   if (invocation.report_path.empty()) return;
   try {
     outputs.report_file = std::make_unique<StagedFile>(invocation.report_path);
-    outputs.report_file->write(adjustment_report_text(network, fit));
+    outputs.report_file->write(adjustment_report_text(invocation, network, fit, outputs));
   } catch (const FileError& e) {
     throw InputError("cannot write the report file " + in_quotes(invocation.report_path) + ": " +
                      e.what());

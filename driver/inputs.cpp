@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The inputs of a run: the coordinate texts from the command line, replaced by the
 // non-empty values of a configuration file when one is named, then parsed.
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -88,6 +91,7 @@ void apply_configuration(const std::string& path, Inputs& inputs) {
     if (record && !record->value.empty()) {
       input->text = record->value;
       input->origin = key + std::string(" in ") + in_quotes(path);
+      input->folder = std::filesystem::path(path).parent_path().string();
     }
   }
 }
@@ -103,6 +107,18 @@ void check_present(const Inputs& inputs) {
   }
 }
 
+// The common points of a point file, with their names when it gives them.
+CoordinateList read_points(const CoordinateText& input, std::vector<std::string>& names) {
+  std::ifstream file(input.path, std::ios::binary);
+  if (!file) {
+    throw InputError(std::string("cannot read the ") + input.role + " point file " +
+                     in_quotes(input.path) + ": " + std::strerror(errno));
+  }
+  PointFile points = read_point_file(file, input.path);
+  names = std::move(points.names);
+  return std::move(points.coordinates);
+}
+
 CoordinateList parsed(const CoordinateText& input) {
   try {
     return read_numbers(input.text);
@@ -116,19 +132,42 @@ CoordinateList parsed(const CoordinateText& input) {
   }
 }
 
+// "@name" names a point file: as given on the command line, from the configuration
+// file's folder in it; "@-" is standard input, for the test points only.
+void resolve_point_file(CoordinateText& input) {
+  if (input.text.empty() || input.text.front() != '@') return;
+  const std::string name = input.text.substr(1);
+  if (name.empty()) throw InputError(std::string("no file after '@' for the ") + input.role + " points");
+  if (name == "-" && std::string(input.role) != "test") {
+    throw InputError(std::string("standard input (@-) can give only the test points, not the ") +
+                     input.role + " points");
+  }
+  const std::filesystem::path given(name);
+  input.path = name == "-" || input.folder.empty() || given.is_absolute()
+                   ? name
+                   : (std::filesystem::path(input.folder) / given).string();
+}
+
 // The files of the run and what the run calls them; paths that name no file are left out.
 std::vector<std::pair<std::string, std::string>> run_files(const Invocation& invocation,
+                                                           const Inputs& inputs,
                                                            const std::string& configuration) {
   std::vector<std::pair<std::string, std::string>> files;
   if (!configuration.empty()) files.emplace_back("the configuration file", configuration);
+  for (const CoordinateText* input : {&inputs.source, &inputs.target, &inputs.test}) {
+    if (!input->path.empty() && input->path != "-") {
+      files.emplace_back(std::string("the ") + input->role + " point file", input->path);
+    }
+  }
   if (!invocation.output_path.empty()) files.emplace_back("the output file", invocation.output_path);
   if (!invocation.report_path.empty()) files.emplace_back("the report file", invocation.report_path);
   return files;
 }
 
 // A run never writes over its input, nor one output over the other.
-void check_distinct_files(const Invocation& invocation, const std::string& configuration) {
-  const auto files = run_files(invocation, configuration);
+void check_distinct_files(const Invocation& invocation, const Inputs& inputs,
+                          const std::string& configuration) {
+  const auto files = run_files(invocation, inputs, configuration);
   for (std::size_t i = 0; i < files.size(); ++i) {
     for (std::size_t j = i + 1; j < files.size(); ++j) {
       if (!same_file(files[i].second, files[j].second)) continue;
@@ -142,6 +181,8 @@ void check_distinct_files(const Invocation& invocation, const std::string& confi
 
 }  // namespace
 
+bool streams_test_points(const Inputs& inputs) { return !inputs.test.path.empty(); }
+
 Inputs read_inputs(const Invocation& invocation) {
   Inputs inputs;
   inputs.source = invocation.source;
@@ -150,12 +191,17 @@ Inputs read_inputs(const Invocation& invocation) {
   const std::string configuration =
       invocation.configuration ? configuration_path(*invocation.configuration, invocation.exe_dir)
                                : std::string();
-  check_distinct_files(invocation, configuration);
   if (!configuration.empty()) apply_configuration(configuration, inputs);
+  for (CoordinateText* input : {&inputs.source, &inputs.target, &inputs.test}) {
+    resolve_point_file(*input);
+  }
+  check_distinct_files(invocation, inputs, configuration);
   check_present(inputs);
-  inputs.source_list = parsed(inputs.source);
-  inputs.target_list = parsed(inputs.target);
-  inputs.test_list = parsed(inputs.test);
+  inputs.source_list = inputs.source.path.empty() ? parsed(inputs.source)
+                                                  : read_points(inputs.source, inputs.source_names);
+  inputs.target_list = inputs.target.path.empty() ? parsed(inputs.target)
+                                                  : read_points(inputs.target, inputs.target_names);
+  if (!streams_test_points(inputs)) inputs.test_list = parsed(inputs.test);
   return inputs;
 }
 

@@ -135,9 +135,9 @@ Invocation invocation_of(const OptionMap& options, const std::string& exe_dir) {
   invocation.report_path = report_path(options).value_or("");
   invocation.exact_rotation = exact_rotation(options);
   if (options.count("--inputfile")) invocation.configuration = options.at("--inputfile");
-  invocation.source = {option_value(options, "--inputsrc"), "source", "--inputsrc"};
-  invocation.target = {option_value(options, "--inputdes"), "target", "--inputdes"};
-  invocation.test = {option_value(options, "--inputtest"), "test", "--inputtest"};
+  invocation.source = {option_value(options, "--inputsrc"), "source", "--inputsrc", "", ""};
+  invocation.target = {option_value(options, "--inputdes"), "target", "--inputdes", "", ""};
+  invocation.test = {option_value(options, "--inputtest"), "test", "--inputtest", "", ""};
   return invocation;
 }
 

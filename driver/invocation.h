@@ -31,6 +31,8 @@ struct CoordinateText {
   std::string text;
   const char* role = "";  ///< "source", "target" or "test"
   std::string origin;  ///< "--inputsrc", or "src in 'file.ini'"
+  std::string folder;  ///< where a relative point file is found: the configuration's
+  std::string path;    ///< of the point file that "@name" names, "-" for standard input
 };
 
 /// What the command line asks for.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The common points: checked as the texts gave them, printed, and centred on their
 // centroids.
+#include <unordered_map>
+
 #include "driver/steps.h"
 
 namespace helmert7 {
@@ -48,6 +50,50 @@ void check_point_counts(const Inputs& inputs) {
   }
 }
 
+// "2 source points have no target point: P7, P9"
+std::string unmatched_warning(const std::vector<std::string>& names, const char* side,
+                              const char* other) {
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + excerpt_of(name).text;
+  return std::to_string(names.size()) + " " + side + (names.size() == 1 ? " point has no " : " points have no ") +
+         other + " point: " + list;
+}
+
+// The points that both files name, in the source file's order; the others are
+// left out with a warning.
+void match_by_name(const Inputs& inputs, Network& network) {
+  std::unordered_map<std::string, std::size_t> target_index;
+  for (std::size_t j = 0; j < inputs.target_names.size(); ++j) target_index[inputs.target_names[j]] = j;
+  CoordinateList source, target;
+  std::vector<std::string> source_only;
+  std::unordered_map<std::string, bool> matched;
+  for (std::size_t i = 0; i < inputs.source_names.size(); ++i) {
+    const auto found = target_index.find(inputs.source_names[i]);
+    if (found == target_index.end()) {
+      source_only.push_back(inputs.source_names[i]);
+      continue;
+    }
+    matched[found->first] = true;
+    network.names.push_back(found->first);
+    source.insert(source.end(), &inputs.source_list[3 * i], &inputs.source_list[3 * i + 3]);
+    target.insert(target.end(), &inputs.target_list[3 * found->second],
+                  &inputs.target_list[3 * found->second + 3]);
+  }
+  std::vector<std::string> target_only;
+  for (const std::string& name : inputs.target_names) {
+    if (!matched.count(name)) target_only.push_back(name);
+  }
+  if (!source_only.empty()) network.warnings.push_back(unmatched_warning(source_only, "source", "target"));
+  if (!target_only.empty()) network.warnings.push_back(unmatched_warning(target_only, "target", "source"));
+  if (network.names.size() < 3) {
+    throw InputError(std::to_string(network.names.size()) + " names are common to " +
+                     in_quotes(inputs.source.path) + " and " + in_quotes(inputs.target.path) +
+                     ": the seven parameters need at least three common points");
+  }
+  network.source = point_matrix(source);
+  network.target = point_matrix(target);
+}
+
 // Prints a centroid under its label and its name.
 void print_centroid(std::ostream& out, const char* name, const Eigen::RowVector3d& centroid) {
   out << name << ": " << std::endl;
@@ -71,13 +117,18 @@ std::string point_label(const Network& network, Eigen::Index index) {
 }
 
 Network form_network(const Inputs& inputs, std::ostream& out) {
-  check_point_counts(inputs);
-  check_whole_points(inputs.source, inputs.source_list);
-  check_whole_points(inputs.target, inputs.target_list);
-  check_whole_points(inputs.test, inputs.test_list);
   Network network;
-  network.source = point_matrix(inputs.source_list);
-  network.target = point_matrix(inputs.target_list);
+  if (!inputs.source_names.empty() && !inputs.target_names.empty()) {
+    match_by_name(inputs, network);
+  } else {
+    check_point_counts(inputs);
+    check_whole_points(inputs.source, inputs.source_list);
+    check_whole_points(inputs.target, inputs.target_list);
+    network.source = point_matrix(inputs.source_list);
+    network.target = point_matrix(inputs.target_list);
+    network.names = inputs.source_names.empty() ? inputs.target_names : inputs.source_names;
+  }
+  check_whole_points(inputs.test, inputs.test_list);
   // NaN and infinity are numbers to the parser but no coordinates.
   check_finite(network.source, "source");
   check_finite(network.target, "target");

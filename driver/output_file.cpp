@@ -2,7 +2,11 @@
 // The output file: the parameter report, or the prediction report with its
 // console lines.
 #include <cmath>
+#include <cerrno>
+#include <cstring>
 #include <exception>
+#include <fstream>
+#include <iostream>
 
 #include "driver/steps.h"
 
@@ -51,6 +55,48 @@ std::unique_ptr<StagedFile> staged(const std::string& path, const std::string& t
   }
 }
 
+// The precision lines of a prediction run, after the predictions.
+void write_precision(const Fit& fit, std::ostream& out) {
+  out << kLabelSigma0 << general_number(fit.result.sigma0) << std::endl;
+  out << kLabelSigmax << std::endl;
+  print_matrix(out, "sigmax", fit.result.sigmax);
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - fit.started;
+  out << kLabelElapsed << general_number(elapsed.count()) << " s" << std::endl;
+}
+
+// Test points from a point file, mapped chunk by chunk into the output file.
+std::size_t stream_test_points(const CoordinateText& test, const CentredTransformation& mapping,
+                               StagedFile& output) {
+  std::ifstream file;
+  if (test.path != "-") {
+    file.open(test.path, std::ios::binary);
+    if (!file) {
+      throw InputError("cannot read the test point file " + in_quotes(test.path) + ": " +
+                       std::strerror(errno));
+    }
+  }
+  std::istream& in = test.path == "-" ? std::cin : file;
+  const std::string shown = test.path == "-" ? "standard input" : test.path;
+  return map_point_stream(
+      in, shown, [&mapping](double* xyz, std::size_t points) { map_in_place(mapping, xyz, points); },
+      [&output](std::string_view text) { output.write(text); });
+}
+
+// The mapped point file; the console gives their count and the output path.
+void stage_streamed_prediction(const Invocation& invocation, const Inputs& inputs, const Fit& fit,
+                               std::ostream& out, Outputs& outputs) {
+  try {
+    outputs.output_file = std::make_unique<StagedFile>(invocation.output_path);
+    outputs.mapped_points = stream_test_points(inputs.test, fit.mapping, *outputs.output_file);
+  } catch (const FileError& e) {
+    throw InputError("cannot write the output file " + in_quotes(invocation.output_path) + ": " +
+                     e.what());
+  }
+  out << kLabelPrediction << outputs.mapped_points << " points -> " << invocation.output_path
+      << std::endl;
+  write_precision(fit, out);
+}
+
 // The prediction report. A file that cannot be written fails the run after the
 // console lines.
 void stage_prediction(const Invocation& invocation, const Inputs& inputs, const Fit& fit,
@@ -63,11 +109,7 @@ void stage_prediction(const Invocation& invocation, const Inputs& inputs, const 
   } catch (const InputError&) {
     unwritten = std::current_exception();
   }
-  out << kLabelSigma0 << general_number(fit.result.sigma0) << std::endl;
-  out << kLabelSigmax << std::endl;
-  print_matrix(out, "sigmax", fit.result.sigmax);
-  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - fit.started;
-  out << kLabelElapsed << general_number(elapsed.count()) << " s" << std::endl;
+  write_precision(fit, out);
   if (unwritten) std::rethrow_exception(unwritten);
 }
 
@@ -93,6 +135,10 @@ std::string prediction_report_text(const Inputs& inputs, const std::string& join
 
 void stage_output_file(const Invocation& invocation, const Inputs& inputs, const Fit& fit,
                        std::ostream& out, Outputs& outputs) {
+  if (streams_test_points(inputs)) {
+    stage_streamed_prediction(invocation, inputs, fit, out, outputs);
+    return;
+  }
   if (fit.predicting) {
     stage_prediction(invocation, inputs, fit, out, outputs);
     return;

@@ -16,15 +16,19 @@
 
 namespace helmert7 {
 
-/// The three coordinate texts as the run takes them, and their numbers.
+/// The three coordinate texts as the run takes them, and their numbers; the names
+/// of the points where point files give them. Test points from a point file are
+/// not read here but streamed into the output file.
 struct Inputs {
   CoordinateText source, target, test;
   CoordinateList source_list, target_list, test_list;
+  std::vector<std::string> source_names, target_names;
 };
 
 /// The common points as given, their centroids and the points centred on them.
 struct Network {
-  std::vector<std::string> names;  ///< of the points, when point files give them
+  std::vector<std::string> names;     ///< of the points, when point files give them
+  std::vector<std::string> warnings;  ///< names found in one file only
   PointMatrix source, target;
   Eigen::RowVector3d ave_src, ave_tar;
   PointMatrix centred_source, centred_target;
@@ -70,6 +74,7 @@ std::string point_label(const Network& network, Eigen::Index index);
 struct Outputs {
   std::unique_ptr<StagedFile> output_file;
   std::unique_ptr<StagedFile> report_file;
+  std::size_t mapped_points = 0;  ///< streamed from a test point file
 };
 
 /// Writes the output file: the prediction report (with its console lines) when
@@ -88,6 +93,9 @@ void put_outputs_in_place(const Invocation& invocation, Outputs& outputs);
 /// as "%.10g" right-aligned to the widest value after four blanks, then an empty line.
 void print_matrix(std::ostream& out, const std::string& name, const Eigen::MatrixXd& matrix);
 
+/// Whether the test points come from a point file.
+bool streams_test_points(const Inputs& inputs);
+
 /// The parameter report: "args=", "avesrc=", "avetar=" lines of clamped "%f" values
 /// (|v| <= 1e-6 written as 0.000000) and, when `residuals` is not empty, the
 /// "residual=" line.
@@ -101,7 +109,8 @@ std::string prediction_report_text(const Inputs& inputs, const std::string& join
 /// and origin-based ones in both conventions with standard errors and correlations,
 /// PROJ strings, residuals with Pope's outlier test, predicted points with standard
 /// errors, warnings.
-std::string adjustment_report_text(const Network& network, const Fit& fit);
+std::string adjustment_report_text(const Invocation& invocation, const Network& network,
+                                   const Fit& fit, const Outputs& outputs);
 
 /// The points of a list's whole (x, y, z) triples, one per row; a tail of one or
 /// two values is no point.

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <Eigen/Core>
+#include <cstddef>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -204,6 +205,10 @@ struct CentredTransformation {
 /// ave_src, transform_point, add ave_tar. Throws NumericError naming the 1-based
 /// point whose result is not finite.
 PointMatrix map_points(const CentredTransformation& mapping, const PointMatrix& points);
+
+/// Maps `points` (x, y, z) triples in place as map_points does; a result that is
+/// not finite is left for the caller to find.
+void map_in_place(const CentredTransformation& mapping, double* xyz, std::size_t points);
 
 /// Mapped source minus target point by point, X, Y, Z interleaved: (3n)-by-1, from
 /// the points as given. Throws NumericError for a non-finite residual.

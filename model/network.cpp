@@ -46,6 +46,18 @@ PointMatrix map_points(const CentredTransformation& mapping, const PointMatrix& 
   return mapped;
 }
 
+void map_in_place(const CentredTransformation& mapping, double* xyz, std::size_t points) {
+  for (std::size_t i = 0; i < points; ++i, xyz += 3) {
+    const Eigen::RowVector3d mapped =
+        transform_point(xyz[0] - mapping.ave_src(0), xyz[1] - mapping.ave_src(1),
+                        xyz[2] - mapping.ave_src(2), mapping.params, mapping.model) +
+        mapping.ave_tar;
+    xyz[0] = mapped(0);
+    xyz[1] = mapped(1);
+    xyz[2] = mapped(2);
+  }
+}
+
 Eigen::VectorXd mapped_residuals(const CentredTransformation& mapping, const PointMatrix& source,
                                  const PointMatrix& target) {
   const PointMatrix mapped = map_points(mapping, source);

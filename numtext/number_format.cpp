@@ -212,6 +212,10 @@ std::string format_general(double value, int precision) {
 
 std::string format_number(double value) { return format_fixed(value, 6); }  // "%f" is "%.6f"
 
+std::size_t put_number(char* buffer, double value) {
+  return put_fixed(buffer, kNumberCapacity, value, 6);
+}
+
 std::string format_shortest(double value) {
   char buffer[32];  // the longest shortest form, "-2.2250738585072014e-308", has 24
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <istream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -53,6 +55,13 @@ class InputError : public std::runtime_error {
 /// The number text form of a value: what C's "%f" writes (six decimals, no exponent).
 std::string format_number(double value);
 
+/// Room for the number text form of any double: sign, 309 digits, point, six decimals.
+constexpr std::size_t kNumberCapacity = 318;
+
+/// Writes the number text form of `value` into `buffer` of kNumberCapacity bytes,
+/// without a NUL; returns the length.
+std::size_t put_number(char* buffer, double value);
+
 /// Room for "%.*g" of any double with a precision of at most 17, sign and exponent
 /// included ("-2.2250738585072014e-308").
 constexpr std::size_t kGeneralCapacity = 32;
@@ -73,6 +82,35 @@ std::string format_fixed(double value, int decimals);
 
 /// The number text forms of all values, separated by "," with none at either end.
 std::string join_numbers(const std::vector<double>& values);
+
+/// The common points of a point file: x, y, z of each point in file order, and
+/// their names when the file gives them (else `names` is empty).
+struct PointFile {
+  std::vector<double> coordinates;
+  std::vector<std::string> names;
+};
+
+/// Reads a file of points, one to a line: "[name] x y z [anything else]", fields
+/// separated by blanks or tabs, commas or semicolons (the first point line's
+/// separator holds for the file). Blank lines and lines beginning with '#' are
+/// skipped, and so is a first line whose x, y and z fields are no numbers (a
+/// header). Three fields are x y z; four or more a name, x, y, z and fields kept as
+/// they stand; every point line has the form of the first. CR LF and LF alike; a
+/// UTF-8 byte-order mark is skipped. Numbers are decimal, finite. A name may not
+/// repeat. Throws InputError "FILE:LINE: what is wrong", FILE being `shown_name`.
+PointFile read_point_file(std::istream& in, const std::string& shown_name);
+
+/// Streams a file of points to map (names may repeat): reads at most
+/// kPointChunk points at a time, lets `map` replace their x, y, z triples in place,
+/// and passes the rewritten text to `write`: every line as it stood (line end
+/// "\n"), a point line with its x, y, z fields replaced by the mapped values in
+/// the number text form. Memory does not grow with the file. Returns the number of
+/// points. Throws InputError as read_point_file does, also for a point that maps
+/// to a non-finite coordinate.
+constexpr std::size_t kPointChunk = 4096;
+std::size_t map_point_stream(std::istream& in, const std::string& shown_name,
+                             const std::function<void(double* xyz, std::size_t points)>& map,
+                             const std::function<void(std::string_view text)>& write);
 
 /// Whether two paths name the same file: the same device and inode (on Windows,
 /// volume and file index) when both exist, else the same absolute path once the

@@ -131,7 +131,7 @@ struct StagedFile::State {
   int descriptor = -1;      // of the temporary file
   struct stat old {};       // of the destination, when it exists
   bool exists = false;
-  bool in_place = false;    // a device, a pipe, or a file with several names
+  bool in_place = false;    // a file with several names, rewritten at commit
   std::string old_text;     // restored when an in-place rewrite fails
   std::string pending;      // the new text of an in-place rewrite
 };
@@ -187,15 +187,12 @@ std::string file_text(const std::string& path) {
   return text;
 }
 
-// Replaces the content of an open file (a device or pipe takes the text as it
-// comes); false when a write failed part-way.
-bool overwrite(int descriptor, bool regular, std::string_view text) {
+// Replaces the content of an open regular file; false when a write failed part-way.
+bool overwrite(int descriptor, std::string_view text) {
   try {
-    if (regular && (::ftruncate(descriptor, 0) != 0 || ::lseek(descriptor, 0, SEEK_SET) != 0)) {
-      return false;
-    }
+    if (::ftruncate(descriptor, 0) != 0 || ::lseek(descriptor, 0, SEEK_SET) != 0) return false;
     write_all(descriptor, text);
-    return ::fsync(descriptor) == 0 || errno == EINVAL;  // devices and pipes cannot sync
+    return ::fsync(descriptor) == 0;
   } catch (const FileError&) {
     return false;
   }
@@ -211,10 +208,15 @@ void open_destination(StagedFile::State& state) {
   state.exists = ::stat(state.destination.c_str(), &state.old) == 0;
   if (state.exists && S_ISDIR(state.old.st_mode)) fail_with(EISDIR);
   if (state.exists && !may_write(state.destination, state.old)) fail_with(EACCES);
-  // A device or pipe is written as it is; several names for one file share it.
-  state.in_place = state.exists && (!S_ISREG(state.old.st_mode) || state.old.st_nlink > 1);
+  // A device or pipe cannot be replaced: it takes the text as it comes.
+  if (state.exists && !S_ISREG(state.old.st_mode)) {
+    state.descriptor = ::open(state.destination.c_str(), O_WRONLY | O_CLOEXEC);
+    if (state.descriptor < 0) fail_with(errno);
+    return;
+  }
+  state.in_place = state.exists && state.old.st_nlink > 1;
   if (state.in_place) {
-    if (S_ISREG(state.old.st_mode)) state.old_text = file_text(state.destination);
+    state.old_text = file_text(state.destination);
     return;
   }
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -247,11 +249,10 @@ void put(StagedFile::State& state, std::string_view text) {
 void rewrite_in_place(StagedFile::State& state) {
   const int descriptor = ::open(state.destination.c_str(), O_WRONLY | O_CLOEXEC);
   if (descriptor < 0) fail_with(errno);
-  const bool regular = S_ISREG(state.old.st_mode);
-  if (!overwrite(descriptor, regular, state.pending)) {
+  if (!overwrite(descriptor, state.pending)) {
     const int error = errno;
     // Failed means untouched: the old text goes back.
-    if (regular) overwrite(descriptor, regular, state.old_text);
+    overwrite(descriptor, state.old_text);
     ::close(descriptor);
     fail_with(error);
   }
@@ -261,6 +262,12 @@ void rewrite_in_place(StagedFile::State& state) {
 void put_in_place(StagedFile::State& state) {
   if (state.in_place) {
     rewrite_in_place(state);
+    return;
+  }
+  if (state.temporary.empty()) {  // a device or pipe, written already
+    const int closed = ::close(state.descriptor);
+    state.descriptor = -1;
+    if (closed != 0) fail_with(errno);
     return;
   }
   if (::fsync(state.descriptor) != 0) fail_with(errno);

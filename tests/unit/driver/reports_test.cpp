@@ -85,7 +85,7 @@ TEST(AdjustmentReport, WarnsOfLargeRotationsAndOfLowRedundancy) {
     fit.statistics = fit_statistics(fit.result, fit.mapping, network.centred_source, fit.residuals,
                                     PointMatrix(0, 3));
     fit.warnings = fit_warnings(network, fit);
-    const std::string report = adjustment_report_text(network, fit);
+    const std::string report = adjustment_report_text(Invocation(), network, fit, Outputs());
     const std::string warnings = report.substr(report.find("## Warnings\n"));
     EXPECT_EQ(warnings.find("warning: the small-angle model") != std::string::npos,
               c.small_angle_warning)
