@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: MIT
+// Point files, one rule a row: separators, headers, comments, byte-order mark, CR
+// LF, numeric names, trailing fields, and each refusal with its FILE:LINE message;
+// the streamed mapping keeps every byte but x, y and z, in bounded chunks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "numtext/numtext.h"
+
+namespace helmert7 {
+namespace {
+
+PointFile read_text(const std::string& text) {
+  std::istringstream in(text);
+  return read_point_file(in, "pts.csv");
+}
+
+std::string failure_of(const std::string& text) {
+  try {
+    read_text(text);
+  } catch (const InputError& e) {
+    return e.what();
+  }
+  return "(no failure)";
+}
+
+TEST(PointFile, ReadsEveryFormOfLine) {
+  const struct {
+    const char* rule;
+    std::string text;
+    std::vector<double> coordinates;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"blanks and tabs", "P1 1 2 3\nP2\t4  5\t6\n", {1, 2, 3, 4, 5, 6}, {"P1", "P2"}},
+      {"commas, blanks around fields", "P1, 1,2 ,3\nP2,4,5,6\n", {1, 2, 3, 4, 5, 6}, {"P1", "P2"}},
+      {"semicolons", "P1;1;2;3\n", {1, 2, 3}, {"P1"}},
+      {"no names", "1 2 3\n4 5 6\n", {1, 2, 3, 4, 5, 6}, {}},
+      {"header", "name,x,y,z\nA,1,2,3\n", {1, 2, 3}, {"A"}},
+      {"header with semicolons", "Point;E;N;H\nA;1;2;3\n", {1, 2, 3}, {"A"}},
+      {"header of three fields", "x y z\n1 2 3\n", {1, 2, 3}, {}},
+      {"comments and blank lines", "# survey\n\n  # more\nA 1 2 3\n\n", {1, 2, 3}, {"A"}},
+      {"byte-order mark", "\xEF\xBB\xBFname,x,y,z\nA,1,2,3\n", {1, 2, 3}, {"A"}},
+      {"byte-order mark before a point", "\xEF\xBB\xBF" "A 1 2 3\n", {1, 2, 3}, {"A"}},
+      {"CR LF", "A 1 2 3\r\nB 4 5 6\r\n", {1, 2, 3, 4, 5, 6}, {"A", "B"}},
+      {"numeric names", "1001 1 2 3\n1002 4 5 6\n", {1, 2, 3, 4, 5, 6}, {"1001", "1002"}},
+      {"trailing fields", "A 1 2 3 pillar north\n", {1, 2, 3}, {"A"}},
+      {"number forms", "A -12.5 1.25e3 +3\nB .5 -0 7.\n", {-12.5, 1250, 3, 0.5, -0.0, 7}, {"A", "B"}},
+      {"names as bytes", "\xE6\x8E\xA7\xE5\x88\xB6\xE7\x82\xB9" "1 1 2 3\n\xBF\xD8 4 5 6\n",
+       {1, 2, 3, 4, 5, 6}, {"\xE6\x8E\xA7\xE5\x88\xB6\xE7\x82\xB9" "1", "\xBF\xD8"}},
+      {"no last line end", "A 1 2 3", {1, 2, 3}, {"A"}},
+  };
+  for (const auto& c : cases) {
+    const PointFile file = read_text(c.text);
+    EXPECT_EQ(file.coordinates, c.coordinates) << c.rule;
+    EXPECT_EQ(file.names, c.names) << c.rule;
+  }
+}
+
+TEST(PointFile, RefusesABadLineWithFileAndLine) {
+  const struct {
+    std::string text;
+    const char* message;
+  } cases[] = {
+      {"A,1,2,3\nB,4,5\n", "pts.csv:2: expected name x y z, found 3 fields"},
+      {"name,x,y,z\nA,1,2,3\nB,4\n", "pts.csv:3: expected name x y z, found 2 fields"},
+      {"1 2 3\n4 5\n", "pts.csv:2: expected x y z, found 2 numbers"},
+      {"1 2 3\nB 4 5 6\n", "pts.csv:2: expected x y z, found 4 fields (the first point line has no name)"},
+      {"A 1 2 abc\n", "pts.csv:1: 'abc' is not a number (z)"},
+      {"A 1 nan 3\n", "pts.csv:1: 'nan' is not a number (y)"},
+      {"A inf 2 3\n", "pts.csv:1: 'inf' is not a number (x)"},
+      {"A 1 2 1e999\n", "pts.csv:1: '1e999' is not a number (z)"},
+      {"A 0x10 2 3\n", "pts.csv:1: '0x10' is not a number (x)"},
+      {"A 1 2 3\n# c\nA 4 5 6\n", "pts.csv:3: the name 'A' was given on line 1 already; a common point needs a name of its own"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(failure_of(c.text), c.message) << c.text;
+}
+
+// Maps by adding 1000 to x, 2000 to y, 3000 to z.
+std::string mapped(const std::string& text, std::size_t* points = nullptr) {
+  std::istringstream in(text);
+  std::string out;
+  const std::size_t count = map_point_stream(
+      in, "map.txt",
+      [](double* xyz, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+          xyz[3 * i] += 1000;
+          xyz[3 * i + 1] += 2000;
+          xyz[3 * i + 2] += 3000;
+        }
+      },
+      [&out](std::string_view chunk) { out.append(chunk); });
+  if (points) *points = count;
+  return out;
+}
+
+TEST(PointStream, KeepsEveryByteButTheCoordinates) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"# site grid\nname;E;N;H\nA; 1;2 ;3;pillar\r\nA;4;5;6\n",  // names may repeat
+       "# site grid\nname;E;N;H\nA; 1001.000000;2002.000000 ;3003.000000;pillar\n"
+       "A;1004.000000;2005.000000;3006.000000\n"},
+      {"  P1\t0.5  0.25 0.125  code 7\n\n", "  P1\t1000.500000  2000.250000 3000.125000  code 7\n\n"},
+      {"1,2,3", "1001.000000,2002.000000,3003.000000\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(mapped(c.in), c.out) << c.in;
+}
+
+TEST(PointStream, RefusesABadLineAndANonFiniteResult) {
+  EXPECT_THROW(mapped("A 1 2 3\nB 1 2\n"), InputError);
+  std::istringstream in("A 1 2 3\n");
+  try {
+    map_point_stream(
+        in, "map.txt", [](double* xyz, std::size_t) { xyz[1] = HUGE_VAL; },
+        [](std::string_view) {});
+    FAIL() << "no failure";
+  } catch (const InputError& e) {
+    EXPECT_EQ(std::string(e.what()), "map.txt:1: the point maps to a non-finite coordinate (too large)");
+  }
+}
+
+// Lines made on demand: the stream never holds the file, nor does the mapping.
+class GeneratedPoints : public std::streambuf {
+ public:
+  explicit GeneratedPoints(std::size_t lines) : lines_(lines) {}
+
+ private:
+  int_type underflow() override {
+    if (made_ == lines_) return traits_type::eof();
+    line_ = "P" + std::to_string(made_) + " " + std::to_string(made_) + ".5 2 3 c\n";
+    ++made_;
+    setg(&line_[0], &line_[0], &line_[0] + line_.size());
+    return traits_type::to_int_type(line_[0]);
+  }
+  std::size_t lines_, made_ = 0;
+  std::string line_;
+};
+
+TEST(PointStream, LargeInputsGoThroughInChunks) {
+  constexpr std::size_t kLines = 100000;
+  GeneratedPoints source(kLines);
+  std::istream in(&source);
+  std::size_t calls = 0, largest_call = 0, largest_write = 0, lines = 0;
+  std::string last;
+  const std::size_t count = map_point_stream(
+      in, "generated",
+      [&](double*, std::size_t n) {
+        ++calls;
+        largest_call = std::max(largest_call, n);
+      },
+      [&](std::string_view chunk) {
+        largest_write = std::max(largest_write, chunk.size());
+        lines += static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\n'));
+        if (!chunk.empty()) last = std::string(chunk.substr(chunk.rfind('\n', chunk.size() - 2) + 1));
+      });
+  EXPECT_EQ(count, kLines);
+  EXPECT_EQ(lines, kLines);
+  EXPECT_EQ(largest_call, kPointChunk);
+  EXPECT_GE(calls, kLines / kPointChunk);
+  EXPECT_LT(largest_write, kPointChunk * 64);  // a chunk's text, not the file's
+  EXPECT_EQ(last, "P99999 99999.500000 2.000000 3.000000 c\n");
+}
+
+}  // namespace
+}  // namespace helmert7
