@@ -82,7 +82,8 @@ fuzz: deps
 # A benchmark, not a test: the tool against PROJ's cct, the stages of a run and the
 # adjustment at up to 10^6 points (bench/README.md holds the latest figures).
 bench: tool
-	cmake --build $(BUILD) -j$(JOBS) --target bench_estimate bench_stages bench_whole
+	cmake --build $(BUILD) -j$(JOBS) --target bench_estimate bench_stages bench_whole bench_files \
+	  bench_models
 	bench/run.sh $(BUILD)
 
 # dist/helmert7_<version>_amd64.deb: the tool, its manual page, README and examples.
