@@ -50,6 +50,16 @@ demo: tool
 	@cat $(EXAMPLE)/truth.txt
 	@echo "== adjustment report (--reportfile): $(BUILD)/demo-report.txt"
 	@cat $(BUILD)/demo-report.txt
+	@echo
+	@echo "== point files: named control points in two CSV files (the new one in another order)"
+	@cat $(EXAMPLE)/control_old.csv $(EXAMPLE)/control_new.csv
+	@echo "== and points to map, with their codes"
+	@cat $(EXAMPLE)/points.txt
+	$(TOOL) --inputsrc @$(EXAMPLE)/control_old.csv --inputdes @$(EXAMPLE)/control_new.csv \
+	  --inputtest @$(EXAMPLE)/points.txt --outfile $(BUILD)/demo-mapped.txt \
+	  --reportfile $(BUILD)/demo-points-report.txt | iconv -f GBK -t UTF-8 | tail -n 12
+	@echo "== the mapped points: $(BUILD)/demo-mapped.txt"
+	@cat $(BUILD)/demo-mapped.txt
 
 # Every test twice: on the release build, then on a build with AddressSanitizer
 # and UndefinedBehaviorSanitizer.

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Configuration files of arbitrary bytes: every record stays within its field
 // limits and holds no line-ending byte, the string read never writes outside the
-// caller's buffer, and the file that config_write_file writes from the records
-// loads back as the same records.
+// caller's buffer, the file that config_write_file writes from the records loads
+// back as the same records, and a set of the first key to a value made of input
+// bytes either reads back as set, every other record kept, or returns -1 with the
+// file byte for byte as it was.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -70,6 +73,33 @@ void check_string_read(const std::string& path, const ConfigRecord& record, std:
              "the value whole, or the empty text");
 }
 
+std::string file_bytes(const std::string& path) {
+  std::string bytes;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  FUZZ_CHECK(file != nullptr, "open scratch file");
+  char buffer[4096];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, got);
+  std::fclose(file);
+  return bytes;
+}
+
+void check_set(const std::string& path, const ConfigRecordList& list, const std::string& value) {
+  const std::string before = file_bytes(path);
+  const ConfigRecord& first = list.front();
+  if (helmert7::config_set_string(path.c_str(), first.section.c_str(), first.key.c_str(),
+                                  value.c_str()) != 0) {
+    FUZZ_CHECK(file_bytes(path) == before, "a refused set leaves the file untouched");
+    return;
+  }
+  const ConfigRecordList after = helmert7::config_load_file(path.c_str());
+  FUZZ_CHECK(after.size() == list.size(), "a set keeps every record");
+  FUZZ_CHECK(after.front().value == value.c_str(), "the value reads back as set");
+  for (std::size_t i = 1; i < list.size(); ++i) {
+    FUZZ_CHECK(after[i].key == list[i].key && after[i].value == list[i].value,
+               "record " + std::to_string(i) + " survives the set");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -94,6 +124,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      reloaded[i].value == list[i].value && reloaded[i].position == list[i].position,
                  "record " + std::to_string(i) + " survives the rewrite");
     }
+  }
+  if (!list.empty() && helmert7::config_write_file(path.c_str(), list)) {
+    // The value: the input's last bytes, whatever they hold.
+    const std::size_t length = std::min<std::size_t>(size, 24);
+    check_set(path, helmert7::config_load_file(path.c_str()),
+              std::string(reinterpret_cast<const char*>(data + size - length), length));
   }
   return 0;
 }
