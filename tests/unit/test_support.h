@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Shared by the unit tests: files as bytes, scratch folders, the bytes that text
-// mode leaves on disk, and one network of known points for the numerical tests.
+// mode leaves on disk, and the arc-second.
 #pragma once
 
-#include <Eigen/Core>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -70,25 +69,5 @@ class ScratchDir {
  private:
   std::filesystem::path dir_;
 };
-
-/// Geocentric coordinates (m) of a point on the GRS80 ellipsoid.
-inline Eigen::RowVector3d geocentric(double lat_deg, double lon_deg, double height) {
-  const double a = 6378137.0, e2 = 0.00669438002290;
-  const double lat = lat_deg * kPi / 180, lon = lon_deg * kPi / 180;
-  const double n = a / std::sqrt(1 - e2 * std::sin(lat) * std::sin(lat));
-  return {(n + height) * std::cos(lat) * std::cos(lon),
-          (n + height) * std::cos(lat) * std::sin(lon), (n * (1 - e2) + height) * std::sin(lat)};
-}
-
-/// A regional network of eight geocentric points over some 80 km, centred as the
-/// run centres it (n by 3, one point per row).
-inline Eigen::Matrix<double, Eigen::Dynamic, 3> regional_network() {
-  const double sites[][3] = {{47.10, 8.20, 512.3},  {47.35, 8.55, 421.7}, {46.92, 8.71, 1302.4},
-                             {47.48, 8.03, 388.0},  {46.85, 8.12, 905.6}, {47.21, 8.90, 610.2},
-                             {47.02, 8.41, 2110.9}, {47.40, 8.78, 455.1}};
-  Eigen::Matrix<double, Eigen::Dynamic, 3> points(8, 3);
-  for (int i = 0; i < 8; ++i) points.row(i) = geocentric(sites[i][0], sites[i][1], sites[i][2]);
-  return points.rowwise() - points.colwise().mean();
-}
 
 }  // namespace helmert7::test

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Helpers shared by the configuration tests: data files, scratch folders, and
-// records as comparable rows.
+// Helpers shared by the configuration tests: data files and records as comparable
+// rows, beside the helpers that all unit tests share.
 #pragma once
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "../test_support.h"
 #include "config/config.h"
 
 namespace helmert7::config_test {
@@ -36,45 +37,8 @@ inline std::vector<Row> load_rows(const std::string& path) {
   return rows(config_load_file(path.c_str()));
 }
 
-inline void write_bytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-inline std::string read_bytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-/// A fresh empty folder under the system's temporary folder, removed with its content.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::random_device random;
-    do {
-      dir_ = std::filesystem::temp_directory_path() / ("config_test." + std::to_string(random()));
-    } while (!std::filesystem::create_directory(dir_));
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-  /// Names of everything in the folder, sorted.
-  std::vector<std::string> entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  std::filesystem::path dir_;
-};
+using test::read_bytes;
+using test::ScratchDir;
+using test::write_bytes;
 
 }  // namespace helmert7::config_test

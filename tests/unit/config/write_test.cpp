@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "../text_mode.h"
+#include "../test_support.h"
 #include "config/config.h"
 #include "config_test_support.h"
 

@@ -16,6 +16,7 @@
 
 #include "../test_support.h"
 #include "model/model.h"
+#include "model_test_support.h"
 
 namespace helmert7 {
 namespace {
