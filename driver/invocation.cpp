@@ -12,7 +12,8 @@
 namespace helmert7 {
 
 const std::vector<OptionSpec> kOptions = {
-    {"--inputsrc", "SRC", "the source points, a coordinate text", "a coordinate text", false},
+    {"--inputsrc", "SRC", "the source points: a coordinate text or @FILE", "a coordinate text",
+     false},
     {"--inputdes", "DES", "the target points: the same points in the same order",
      "a coordinate text", false},
     {"--inputtest", "TEST", "test points to map into the target system (optional)",

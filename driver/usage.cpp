@@ -12,12 +12,14 @@ const char kUsage[] =
   or:  helmert7 --inputfile CONFIG [--outfile OUT]
   or:  helmert7 --help | -h | --version
 
-Estimates the seven parameters of a small-angle similarity (Helmert)
-transformation between two 3-D Cartesian systems from points known in both, by
-least squares, and writes a parameter report or maps test points.
+Estimates the seven parameters of a similarity (Helmert) transformation between
+two 3-D Cartesian systems from points known in both, by least squares, and
+writes a parameter report or maps test points.
 
 A coordinate text is numbers separated by commas, three to a point:
-"x1,y1,z1,x2,y2,z2,...". Quote a text that holds blanks.
+"x1,y1,z1,x2,y2,z2,...". Quote a text that holds blanks. A value that begins
+with @ names a point file instead, "[name] x y z [more]" a line (@control.csv;
+@- reads the test points from standard input).
 
 Options:
 )";
@@ -27,7 +29,8 @@ const char kUsageEnd[] =
     R"(
 Without test points the output file holds the parameter report (lines args=,
 avesrc=, avetar=, residual=); with test points it holds the prediction report
-(src=, des=, test=, output=) and the console shows the precision of the fit.
+(src=, des=, test=, output=), or the mapped point file when they come from one,
+and the console shows the precision of the fit.
 
 Exit status: 0 after a report; -1 (255 in a POSIX shell) on any failure, with
 one line on standard error naming the cause.

@@ -11,8 +11,10 @@
 #include <filesystem>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <process.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -81,11 +83,19 @@ void open_destination(StagedFile::State& state) {
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
     fail_with(EACCES);  // the C runtime's word for a directory here
   }
+  // _O_EXCL: the C runtime's fopen knows no exclusive "x" mode, and two outputs of
+  // one run in one folder must not share a temporary file.
   for (int attempt = 0; attempt < 100; ++attempt) {
     state.temporary = temporary_name(state.destination, attempt);
-    errno = 0;
-    state.file = std::fopen(state.temporary.c_str(), "wbx");
-    if (state.file) return;
+    const int descriptor = _open(state.temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                                 _S_IREAD | _S_IWRITE);
+    if (descriptor >= 0) {
+      state.file = _fdopen(descriptor, "wb");
+      if (state.file) return;
+      _close(descriptor);
+      std::remove(state.temporary.c_str());
+      break;
+    }
     if (errno != EEXIST) break;
   }
   const int error = errno;

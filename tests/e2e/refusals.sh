@@ -92,8 +92,8 @@ refused '^helmert7: long.ini:2: a key or value too long to hold \(key src\); .*\
 printf 'des = %s\nsrc = %s\n' "$B" "$(printf '1,%.0s' $(seq 17000))" >longer.ini
 refused "^helmert7: longer.ini:2: a line longer than the loader's limit \(key src\)" \
   --inputfile longer.ini --outfile out.txt
-printf 'src = %s\ndes = 10,20,30, 110,20,30, 10,120,30, 10,20,1\0003\n' "$A" >nul.ini
-refused '^helmert7: nul.ini:2: a NUL byte inside a line \(key des\)' --inputfile nul.ini --outfile out.txt
+printf 'src = %s\ndes = 10,20,30, 110,20,30, 10,120,30, 10,20,1\0003\n' "$A" >zero-byte.ini
+refused '^helmert7: zero-byte.ini:2: a NUL byte inside a line \(key des\)' --inputfile zero-byte.ini --outfile out.txt
 printf 'src = %s\ndes = 10,20,30, 110,20,30, 10,120,30, 10,20,13\r0\n' "$A" >cr.ini
 refused "^helmert7: cr.ini:3: a line without '=' after des: a value must stand on one line" \
   --inputfile cr.ini --outfile out.txt

@@ -2,9 +2,10 @@
 // The whole run in-process on arbitrary argument words (the input split at NUL
 // bytes): the status is 0 or -1, a failure writes exactly one line to the error
 // stream, a success writes none, and no report holds a non-finite number. The
-// harness owns the output path and drops the options that name files, so that no
-// input can write or read files elsewhere, and the words that ask for the usage
-// text or the version instead of a run.
+// harness owns the output path and drops the options that name files and the
+// values that name point files ("@..."), so that no input can write or read files
+// elsewhere or wait on standard input, and the words that ask for the usage text
+// or the version instead of a run.
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -29,7 +30,7 @@ bool is_dropped(const std::string& word) {
   for (const helmert7::OptionSpec& option : helmert7::kOptions) {
     if (option.names_file && word == option.name) return true;
   }
-  return word == "--help" || word == "-h" || word == "--version";
+  return word == "--help" || word == "-h" || word == "--version" || word.rfind('@', 0) == 0;
 }
 
 std::vector<std::string> argument_words(const std::uint8_t* data, std::size_t size) {
