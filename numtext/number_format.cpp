@@ -95,20 +95,39 @@ bool scaled_integer(double value, int scale, Wide& result) {
   return true;
 }
 
+// "00" to "99", two digits a division.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
 // The decimal digits of `value`, at least `minimum` of them (leading zeros).
 int put_digits(char* buffer, Wide value, int minimum) {
-  char reversed[48];
-  int count = 0;
+  char reversed[48];  // filled from its end
+  char* p = reversed + sizeof reversed;
   for (; value > UINT64_MAX; value /= 10) {  // 128-bit division only for huge values
-    reversed[count++] = static_cast<char>('0' + static_cast<int>(value % 10));
+    *--p = static_cast<char>('0' + static_cast<int>(value % 10));
   }
   auto narrow = static_cast<std::uint64_t>(value);
-  do {
-    reversed[count++] = static_cast<char>('0' + narrow % 10);
-    narrow /= 10;
-  } while (narrow != 0);
-  while (count < minimum) reversed[count++] = '0';
-  for (int i = 0; i < count; ++i) buffer[i] = reversed[count - 1 - i];
+  while (narrow >= 100) {
+    const auto pair = static_cast<std::size_t>(narrow % 100) * 2;
+    narrow /= 100;
+    *--p = kDigitPairs[pair + 1];
+    *--p = kDigitPairs[pair];
+  }
+  if (narrow >= 10) {
+    *--p = kDigitPairs[2 * narrow + 1];
+    *--p = kDigitPairs[2 * narrow];
+  } else {
+    *--p = static_cast<char>('0' + narrow);
+  }
+  while (reversed + sizeof reversed - p < minimum) *--p = '0';
+  const int count = static_cast<int>(reversed + sizeof reversed - p);
+  std::memcpy(buffer, p, static_cast<std::size_t>(count));
   return count;
 }
 
