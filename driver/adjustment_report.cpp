@@ -133,7 +133,7 @@ std::string outlier_test_line(const FitStatistics& statistics, double sigma0) {
   }
   return "critical value tau = " + format_fixed(statistics.critical_value, 4) +
          " (Pope, alpha = " + shortest(kOutlierAlpha) + " for the network, alpha0 = " +
-         shortest(statistics.alpha0) + " per component (Sidak), r = " +
+         format_general(statistics.alpha0, 6) + " per component (Sidak), r = " +
          std::to_string(statistics.redundancy) + ")\n";
 }
 
