@@ -5,6 +5,7 @@
 // separators, trailing fields, headers and comments pass through unchanged.
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -68,9 +69,40 @@ std::string_view text_of(std::string_view line, const Field& field) {
   return line.substr(field.begin, field.end - field.begin);
 }
 
+// "-1234.567": digits with at most one point, read exactly without a general
+// parser. A mantissa m up to 2^53 and 10^k up to 10^22 are exact doubles, so m / 10^k
+// is the correctly rounded value, as std::from_chars would give it (Clinger's fast
+// path). False for any other form, which the general parser then reads.
+bool parse_plain_decimal(std::string_view text, double& value) {
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const bool negative = !text.empty() && text.front() == '-';
+  if (negative) text.remove_prefix(1);
+  std::uint64_t mantissa = 0;
+  int digits = 0, decimals = 0;
+  bool point = false;
+  for (const char c : text) {
+    if (c >= '0' && c <= '9') {
+      if (++digits > 19) return false;  // the mantissa could overflow
+      mantissa = 10 * mantissa + static_cast<unsigned>(c - '0');
+      decimals += point;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || mantissa > (std::uint64_t{1} << 53) || decimals > 22) return false;
+  value = static_cast<double>(mantissa) / kPowers[decimals];
+  if (negative) value = -value;
+  return true;
+}
+
 // A decimal number, finite, filling the whole field ("-12.5", "+3", "1.25e3").
 bool parse_number(std::string_view text, double& value) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (parse_plain_decimal(text, value)) return true;
   if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) ||
                         text.front() == '.' || text.front() == '-')) {
     return false;  // also "inf" and "nan", which from_chars would take

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <charconv>
+#include <random>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -60,6 +62,34 @@ TEST(PointFile, ReadsEveryFormOfLine) {
     const PointFile file = read_text(c.text);
     EXPECT_EQ(file.coordinates, c.coordinates) << c.rule;
     EXPECT_EQ(file.names, c.names) << c.rule;
+  }
+}
+
+// Plain decimals take a short path; it must give the very doubles that
+// std::from_chars gives, also near the limits of that path.
+TEST(PointFile, PlainDecimalsReadAsFromCharsReadsThem) {
+  std::mt19937_64 random(42);
+  std::string text;
+  std::vector<double> expected;
+  const char* const edges[] = {"9007199254740992", "9007199254740993", "0.1", "-0.0000001",
+                               "4000834.7876543219", "123456789012345678.9", "0.0000000000000000000001",
+                               "1.0000000000000000000000001", "-4503599627370497.5"};
+  std::vector<std::string> numbers(std::begin(edges), std::end(edges));
+  for (int i = 0; i < 20000; ++i) {
+    const std::string digits = std::to_string(random() % 100000000000000000ULL);
+    const std::size_t point = random() % (digits.size() + 1);
+    numbers.push_back((i % 2 ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point));
+  }
+  for (const std::string& number : numbers) {
+    double value = 0;
+    std::from_chars(number.data(), number.data() + number.size(), value);
+    text += number + " 0 0\n";
+    expected.insert(expected.end(), {value, 0, 0});
+  }
+  const PointFile file = read_text(text);
+  ASSERT_EQ(file.coordinates.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); i += 3) {
+    EXPECT_EQ(file.coordinates[i], expected[i]) << numbers[i / 3];
   }
 }
 
