@@ -131,6 +131,28 @@ int put_digits(char* buffer, Wide value, int minimum) {
   return count;
 }
 
+// The number of decimal digits of `value`, 1 for 0: log10(2) is about 1233 / 2^12.
+int digit_count(std::uint64_t value) {
+  const int estimate = ((64 - __builtin_clzll(value | 1)) * 1233) >> 12;
+  return estimate + ((value | 1) >= power_of_ten(estimate) ? 1 : 0);
+}
+
+// The digits of `value` at `p`, written from the last two at a time; returns their end.
+char* put_whole_number(char* p, std::uint64_t value) {
+  char* const end = p + digit_count(value);
+  char* q = end;
+  for (; value >= 100; value /= 100) {
+    q -= 2;
+    std::memcpy(q, &kDigitPairs[2 * (value % 100)], 2);
+  }
+  if (value >= 10) {
+    std::memcpy(q - 2, &kDigitPairs[2 * value], 2);
+  } else {
+    q[-1] = static_cast<char>('0' + value);
+  }
+  return end;
+}
+
 std::size_t put_fixed(char* buffer, std::size_t capacity, double value, int decimals) {
   Wide scaled = 0;
   if (value == 0.0 || !std::isfinite(value) || !scaled_integer(value, decimals, scaled)) {
@@ -229,10 +251,29 @@ std::string format_general(double value, int precision) {
   return std::string(buffer, put_general(buffer, value, precision));
 }
 
-std::string format_number(double value) { return format_fixed(value, 6); }  // "%f" is "%.6f"
+std::string format_number(double value) {
+  char buffer[kNumberCapacity];
+  return std::string(buffer, put_number(buffer, value));
+}
 
 std::size_t put_number(char* buffer, double value) {
-  return put_fixed(buffer, kNumberCapacity, value, 6);
+  constexpr std::uint64_t kUnit = 1000000;  // "%f" keeps six decimals
+  Wide scaled = 0;
+  if (value == 0.0 || !std::isfinite(value) || !scaled_integer(value, 6, scaled) ||
+      scaled > UINT64_MAX) {
+    return put_fixed(buffer, kNumberCapacity, value, 6);
+  }
+  // Below 1.8e13 in magnitude: the digits come from 64-bit integers, pairwise.
+  const auto units = static_cast<std::uint64_t>(scaled);
+  char* p = buffer;
+  if (std::signbit(value)) *p++ = '-';
+  p = put_whole_number(p, units / kUnit);
+  *p++ = '.';
+  std::uint64_t decimals = units % kUnit;
+  for (char* pair = p + 4; pair >= p; pair -= 2, decimals /= 100) {
+    std::memcpy(pair, &kDigitPairs[2 * (decimals % 100)], 2);
+  }
+  return static_cast<std::size_t>(p + 6 - buffer);
 }
 
 std::string format_shortest(double value) {
@@ -250,10 +291,10 @@ std::string format_fixed(double value, int decimals) {
 std::string join_numbers(const std::vector<double>& values) {
   std::string joined;
   joined.reserve(values.size() * 16);
-  char buffer[fixed_capacity(6)];
+  char buffer[kNumberCapacity];
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (i > 0) joined += ',';
-    joined.append(buffer, put_fixed(buffer, sizeof buffer, values[i], 6));
+    joined.append(buffer, put_number(buffer, values[i]));
   }
   return joined;
 }

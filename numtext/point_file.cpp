@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
-// Point files: one point to a line, "[name] x y z [anything else]". A line is
-// split into fields once, its x, y and z converted by std::from_chars, and a mapped
-// line rebuilt from the original bytes around the three fields, so names,
-// separators, trailing fields, headers and comments pass through unchanged.
+// Point files: one point to a line, "[name] x y z [anything else]". The file is
+// read a block at a time and its lines taken from the block without copying; a
+// line is split only as far as its z field, and a mapped line is rebuilt from the
+// original bytes around the three fields, so names, separators, trailing fields,
+// headers and comments pass through unchanged.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -24,15 +27,9 @@ struct Field {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 bool is_skipped(std::string_view line) {
-  const std::string_view text = trimmed(line);
-  return text.empty() || text.front() == '#';
+  const std::size_t first = line.find_first_not_of(" \t");
+  return first == std::string_view::npos || line[first] == '#';
 }
 
 Separator separator_of(std::string_view line) {
@@ -41,28 +38,38 @@ Separator separator_of(std::string_view line) {
   return Separator::kBlanks;
 }
 
-void split_fields(std::string_view line, Separator separator, std::vector<Field>& fields) {
-  fields.clear();
+// Splits off the first `most` fields at most, so that text after them is never
+// scanned; returns how many were found.
+std::size_t split_fields(std::string_view line, Separator separator, Field* fields,
+                         std::size_t most) {
+  std::size_t count = 0;
   if (separator == Separator::kBlanks) {
-    for (std::size_t i = 0; i < line.size();) {
+    for (std::size_t i = 0; i < line.size() && count < most;) {
       while (i < line.size() && is_blank(line[i])) ++i;
       const std::size_t begin = i;
       while (i < line.size() && !is_blank(line[i])) ++i;
-      if (i > begin) fields.push_back({begin, i});
+      if (i > begin) fields[count++] = {begin, i};
     }
-    return;
+    return count;
   }
   const char mark = separator == Separator::kComma ? ',' : ';';
-  for (std::size_t begin = 0;;) {
+  for (std::size_t begin = 0; count < most;) {
     std::size_t end = line.find(mark, begin);
     if (end == std::string_view::npos) end = line.size();
     std::size_t first = begin, last = end;  // the field without its blanks
     while (first < last && is_blank(line[first])) ++first;
     while (last > first && is_blank(line[last - 1])) --last;
-    fields.push_back({first, last});
-    if (end == line.size()) return;
+    fields[count++] = {first, last};
+    if (end == line.size()) break;
     begin = end + 1;
   }
+  return count;
+}
+
+std::vector<Field> all_fields(std::string_view line, Separator separator) {
+  std::vector<Field> fields(line.size() + 1);  // no line has more
+  fields.resize(split_fields(line, separator, fields.data(), fields.size()));
+  return fields;
 }
 
 std::string_view text_of(std::string_view line, const Field& field) {
@@ -112,55 +119,106 @@ bool parse_number(std::string_view text, double& value) {
          std::isfinite(value);
 }
 
-// One line of a point file, split.
-struct PointLine {
-  std::string text;
-  std::vector<Field> fields;
-  bool is_point = false;
-  std::size_t first_coordinate = 0;  // index of the x field
+// The lines of a stream, a block at a time. A line is a view into the block and
+// stays valid until the next refill().
+class LineSource {
+ public:
+  LineSource(std::istream& in, const std::string& shown_name)
+      : in_(in), shown_name_(shown_name), block_(kBlockSize) {}
+
+  // The next whole line of the block without its line end ("\n" or "\r\n"); false
+  // when the block holds none, then refill() reads on.
+  bool next(std::string_view& line) {
+    const char* start = block_.data() + taken_;
+    const auto* end = static_cast<const char*>(std::memchr(start, '\n', filled_ - taken_));
+    if (!end && !(at_end_ && taken_ < filled_)) return false;
+    const std::size_t length = end ? static_cast<std::size_t>(end - start) : filled_ - taken_;
+    taken_ += length + (end ? 1 : 0);
+    line = std::string_view(start, length);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    ++number_;
+    return true;
+  }
+
+  // Keeps the unfinished line and reads more of the stream; false at its end.
+  bool refill() {
+    if (at_end_) return false;
+    std::memmove(block_.data(), block_.data() + taken_, filled_ - taken_);
+    filled_ -= taken_;
+    taken_ = 0;
+    if (filled_ == block_.size()) block_.resize(2 * block_.size());  // a very long line
+    in_.read(block_.data() + filled_, static_cast<std::streamsize>(block_.size() - filled_));
+    filled_ += static_cast<std::size_t>(in_.gcount());
+    if (in_.bad()) throw InputError(shown_name_ + ": the file cannot be read to its end");
+    at_end_ = in_.eof();
+    return true;
+  }
+
+  // The number of the line given last, from 1.
+  int line_number() const { return number_; }
+
+ private:
+  static constexpr std::size_t kBlockSize = 1 << 20;
+  std::istream& in_;
+  const std::string& shown_name_;
+  std::vector<char> block_;
+  std::size_t taken_ = 0, filled_ = 0;
+  bool at_end_ = false;
+  int number_ = 0;
 };
 
-// Reads lines and tells headers, comments and points apart; holds what the first
-// point line decided for the whole file.
+// One line of a point file: the fields of a point line, offsets in `text`.
+struct PointLine {
+  std::string_view text;  // as it stood, without its line end
+  bool is_point = false;
+  Field name{};           // empty in a file without names
+  Field coordinates[3]{};
+};
+
+// Reads point lines: tells headers, comments and points apart, and holds what the
+// first point line decided for the whole file.
 class PointReader {
  public:
-  PointReader(std::istream& in, const std::string& shown_name) : in_(in), shown_name_(shown_name) {}
+  PointReader(std::istream& in, const std::string& shown_name)
+      : lines_(in, shown_name), shown_name_(shown_name) {}
 
-  // The next line, or false at the end. Throws InputError for a bad point line.
+  // The next line of the block, a point's x, y, z put in `xyz`; false when the block
+  // is used up, then refill() reads on. Throws InputError for a bad point line.
   bool next(PointLine& line, double* xyz) {
-    if (!std::getline(in_, line.text)) return false;
-    ++number_;
-    if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
-    if (number_ == 1 && line.text.rfind("\xEF\xBB\xBF", 0) == 0) bom_ = true;
-    const std::string_view text = content(line.text);
+    if (!lines_.next(line.text)) return false;
     line.is_point = false;
-    if (is_skipped(text)) return true;
+    const std::size_t mark = lines_.line_number() == 1 && line.text.rfind(kByteOrderMark, 0) == 0
+                                 ? kByteOrderMark.size()
+                                 : 0;
+    const std::string_view content = line.text.substr(mark);
+    if (is_skipped(content)) return true;
     const bool first = !seen_line_;
     seen_line_ = true;
-    if (first && is_header(text)) return true;
-    if (!form_known_) decide_form(text);
-    split_fields(text, separator_, line.fields);
-    check_form(text, line.fields);
-    line.first_coordinate = named_ ? 1 : 0;
-    convert(text, line, xyz);
+    if (first && is_header(content)) return true;
+    if (!form_known_) decide_form(content);
+    read_point(content, line, xyz);
+    line.name.begin += mark;
+    line.name.end += mark;
+    for (Field& field : line.coordinates) field.begin += mark, field.end += mark;
     line.is_point = true;
     return true;
   }
 
+  bool refill() { return lines_.refill(); }
+
   // "points.csv:7: " for messages about the current line.
-  std::string where() const { return shown_name_ + ":" + std::to_string(number_) + ": "; }
-  int line_number() const { return number_; }
-  bool named() const { return named_; }
-  // The line without the byte-order mark of the file's first line.
-  std::string_view content(const std::string& text) const {
-    return number_ == 1 && bom_ ? std::string_view(text).substr(3) : std::string_view(text);
+  std::string where() const {
+    return shown_name_ + ":" + std::to_string(lines_.line_number()) + ": ";
   }
+  int line_number() const { return lines_.line_number(); }
+  bool named() const { return named_; }
 
  private:
+  static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
   // A first line whose x, y and z fields are all no numbers: a header.
-  bool is_header(std::string_view text) const {
-    std::vector<Field> fields;
-    split_fields(text, separator_of(text), fields);
+  static bool is_header(std::string_view text) {
+    const std::vector<Field> fields = all_fields(text, separator_of(text));
     if (fields.size() < 3) return false;
     const std::size_t x = fields.size() == 3 ? 0 : 1;
     double ignored;
@@ -172,15 +230,29 @@ class PointReader {
 
   void decide_form(std::string_view text) {
     separator_ = separator_of(text);
-    std::vector<Field> fields;
-    split_fields(text, separator_, fields);
-    named_ = fields.size() >= 4;
+    named_ = all_fields(text, separator_).size() >= 4;
     form_known_ = true;
   }
 
-  void check_form(std::string_view text, const std::vector<Field>& fields) const {
-    const bool fits = named_ ? fields.size() >= 4 : fields.size() == 3;
-    if (fits) return;
+  void read_point(std::string_view text, PointLine& line, double* xyz) const {
+    static const char* const kAxes[] = {"x", "y", "z"};
+    Field fields[4];  // enough to tell whether the line has the file's form
+    const std::size_t found = split_fields(text, separator_, fields, 4);
+    if (named_ ? found < 4 : found != 3) refuse_form(text);
+    const std::size_t x = named_ ? 1 : 0;
+    line.name = named_ ? fields[0] : Field{0, 0};
+    for (int c = 0; c < 3; ++c) {
+      line.coordinates[c] = fields[x + c];
+      const std::string_view field = text_of(text, fields[x + c]);
+      if (!parse_number(field, xyz[c])) {
+        throw InputError(where() + "'" + excerpt_of(field).text + "' is not a number (" +
+                         kAxes[c] + ")");
+      }
+    }
+  }
+
+  [[noreturn]] void refuse_form(std::string_view text) const {
+    const std::vector<Field> fields = all_fields(text, separator_);
     double ignored;
     std::size_t numbers = 0;
     for (const Field& field : fields) numbers += parse_number(text_of(text, field), ignored);
@@ -192,40 +264,59 @@ class PointReader {
                      found + (fields.size() >= 4 ? " (the first point line has no name)" : ""));
   }
 
-  void convert(std::string_view text, const PointLine& line, double* xyz) const {
-    static const char* const kAxes[] = {"x", "y", "z"};
-    for (int c = 0; c < 3; ++c) {
-      const std::string_view field = text_of(text, line.fields[line.first_coordinate + c]);
-      if (!parse_number(field, xyz[c])) {
-        throw InputError(where() + "'" + excerpt_of(field).text + "' is not a number (" +
-                         kAxes[c] + ")");
-      }
-    }
-  }
-
-  std::istream& in_;
+  LineSource lines_;
   const std::string& shown_name_;
-  int number_ = 0;
-  bool bom_ = false;
   bool seen_line_ = false;
   bool form_known_ = false;
   bool named_ = false;
   Separator separator_ = Separator::kBlanks;
 };
 
+// Text built chunk by chunk in one buffer that grows only with the longest chunk.
+class ChunkText {
+ public:
+  // Room for `bytes` more at the returned address; add() them once written.
+  char* room(std::size_t bytes) {
+    if (bytes_.size() - used_ < bytes) bytes_.resize(std::max(2 * bytes_.size(), used_ + bytes));
+    return bytes_.data() + used_;
+  }
+  void add(std::size_t bytes) { used_ += bytes; }
+  std::string_view text() const { return std::string_view(bytes_.data(), used_); }
+  void clear() { used_ = 0; }
+
+ private:
+  std::vector<char> bytes_;
+  std::size_t used_ = 0;
+};
+
 // The line with its x, y, z fields replaced by the mapped values, and "\n".
-void append_mapped(std::string& out, std::string_view text, const PointLine& line,
-                   const double* xyz) {
-  char number[kNumberCapacity];
+void append_mapped(ChunkText& out, const PointLine& line, const double* xyz) {
+  char* const start = out.room(line.text.size() + 3 * kNumberCapacity + 1);
+  char* p = start;
   std::size_t copied = 0;
   for (int c = 0; c < 3; ++c) {
-    const Field& field = line.fields[line.first_coordinate + c];
-    out.append(text.substr(copied, field.begin - copied));
-    out.append(number, put_number(number, xyz[c]));
+    const Field& field = line.coordinates[c];
+    p = std::copy(line.text.data() + copied, line.text.data() + field.begin, p);
+    p += put_number(p, xyz[c]);
     copied = field.end;
   }
-  out.append(text.substr(copied));
-  out += '\n';
+  p = std::copy(line.text.data() + copied, line.text.data() + line.text.size(), p);
+  *p++ = '\n';
+  out.add(static_cast<std::size_t>(p - start));
+}
+
+void append_line(ChunkText& out, std::string_view text) {
+  char* const start = out.room(text.size() + 1);
+  std::copy(text.begin(), text.end(), start);
+  start[text.size()] = '\n';
+  out.add(text.size() + 1);
+}
+
+void check_finite(const double* xyz, const std::string& shown_name, int line_number) {
+  if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
+    throw InputError(shown_name + ":" + std::to_string(line_number) +
+                     ": the point maps to a non-finite coordinate (too large)");
+  }
 }
 
 }  // namespace
@@ -236,22 +327,26 @@ PointFile read_point_file(std::istream& in, const std::string& shown_name) {
   std::unordered_map<std::string, int> first_line_of;
   PointLine line;
   double xyz[3];
-  while (reader.next(line, xyz)) {
-    if (!line.is_point) continue;
-    file.coordinates.insert(file.coordinates.end(), xyz, xyz + 3);
-    if (!reader.named()) continue;
-    std::string name(text_of(reader.content(line.text), line.fields[0]));
-    const auto [found, added] = first_line_of.emplace(name, reader.line_number());
-    if (!added) {
-      throw InputError(reader.where() + "the name '" + excerpt_of(name).text +
-                       "' was given on line " + std::to_string(found->second) +
-                       " already; a common point needs a name of its own");
+  do {
+    while (reader.next(line, xyz)) {
+      if (!line.is_point) continue;
+      file.coordinates.insert(file.coordinates.end(), xyz, xyz + 3);
+      if (!reader.named()) continue;
+      std::string name(text_of(line.text, line.name));
+      const auto [found, added] = first_line_of.emplace(name, reader.line_number());
+      if (!added) {
+        throw InputError(reader.where() + "the name '" + excerpt_of(name).text +
+                         "' was given on line " + std::to_string(found->second) +
+                         " already; a common point needs a name of its own");
+      }
+      file.names.push_back(std::move(name));
     }
-    file.names.push_back(std::move(name));
-  }
+  } while (reader.refill());
   return file;
 }
 
+// A chunk is the lines of one block up to kPointChunk points (and twice as many
+// lines), so that its lines stay in the block while it is mapped and written.
 std::size_t map_point_stream(std::istream& in, const std::string& shown_name,
                              const std::function<void(double* xyz, std::size_t points)>& map,
                              const std::function<void(std::string_view text)>& write) {
@@ -259,34 +354,31 @@ std::size_t map_point_stream(std::istream& in, const std::string& shown_name,
   std::vector<PointLine> lines(2 * kPointChunk);
   std::vector<int> line_numbers(kPointChunk);
   std::vector<double> xyz(3 * kPointChunk);
-  std::string out;
+  ChunkText out;
   std::size_t total = 0;
-  for (bool more = true; more;) {
-    std::size_t count = 0, points = 0;
-    while (points < kPointChunk && count < lines.size() &&
-           (more = reader.next(lines[count], &xyz[3 * points]))) {
-      if (lines[count].is_point) line_numbers[points++] = reader.line_number();
-      ++count;
-    }
-    map(xyz.data(), points);
-    out.clear();
-    for (std::size_t i = 0, point = 0; i < count; ++i) {
-      const std::string_view text =
-          total == 0 && i == 0 ? reader.content(lines[i].text) : std::string_view(lines[i].text);
-      if (!lines[i].is_point) {
-        out.append(lines[i].text).push_back('\n');
-        continue;
+  do {
+    for (bool block_left = true; block_left;) {
+      std::size_t count = 0, points = 0;
+      while (points < kPointChunk && count < lines.size() &&
+             (block_left = reader.next(lines[count], &xyz[3 * points]))) {
+        if (lines[count].is_point) line_numbers[points++] = reader.line_number();
+        ++count;
       }
-      if (!std::isfinite(xyz[3 * point]) || !std::isfinite(xyz[3 * point + 1]) ||
-          !std::isfinite(xyz[3 * point + 2])) {
-        throw InputError(shown_name + ":" + std::to_string(line_numbers[point]) +
-                         ": the point maps to a non-finite coordinate (too large)");
+      if (count == 0) break;
+      map(xyz.data(), points);
+      out.clear();
+      for (std::size_t i = 0, point = 0; i < count; ++i) {
+        if (!lines[i].is_point) {
+          append_line(out, lines[i].text);
+          continue;
+        }
+        check_finite(&xyz[3 * point], shown_name, line_numbers[point]);
+        append_mapped(out, lines[i], &xyz[3 * point++]);
       }
-      append_mapped(out, text, lines[i], &xyz[3 * point++]);
+      total += points;
+      write(out.text());
     }
-    total += points;
-    write(out);
-  }
+  } while (reader.refill());
   return total;
 }
 

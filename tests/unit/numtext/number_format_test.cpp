@@ -111,7 +111,10 @@ TEST(FormatLikePrintf, EdgesGiveTheBytesOfPrintf) {
                           // half-way cases in binary: exact ties of the last printed digit
                           0.5, 1.5, 2.5, 0.0078125, 0.0234375, 0.125, 0.375, 1e15 + 0.5,
                           // values that round up to the next power of ten
-                          9.9999995, 0.9999999999949, 99999.99999999};
+                          9.9999995, 0.9999999999949, 99999.99999999,
+                          // "%f" from 64-bit integers up to 2^64 millionths, wider beyond
+                          0.0000005, 0.0000015, 0.9999995, 9999999.9999995, 18446744073709.55,
+                          18446744073709.551, 18446744073709.553, 18446744073710.0};
   for (const double value : edges) {
     expect_printf_bytes(value);
     expect_printf_bytes(-value);
