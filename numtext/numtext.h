@@ -100,13 +100,15 @@ struct PointFile {
 /// repeat. Throws InputError "FILE:LINE: what is wrong", FILE being `shown_name`.
 PointFile read_point_file(std::istream& in, const std::string& shown_name);
 
-/// Streams a file of points to map (names may repeat): reads at most
-/// kPointChunk points at a time, lets `map` replace their x, y, z triples in place,
-/// and passes the rewritten text to `write`: every line as it stood (line end
-/// "\n"), a point line with its x, y, z fields replaced by the mapped values in
-/// the number text form. Memory does not grow with the file. Returns the number of
-/// points. Throws InputError as read_point_file does, also for a point that maps
-/// to a non-finite coordinate.
+/// Streams a file of points to map (names may repeat): reads kPointBlockBytes of
+/// the file at a time, lets `map` replace the x, y, z triples of at most
+/// kPointChunk points at a time in place, and passes the rewritten text to
+/// `write`, in file order: every line as it stood (line end "\n"), a point line
+/// with its x, y, z fields replaced by the mapped values in the number text form.
+/// `write` runs on a thread of its own, one call at a time. Memory does not grow
+/// with the file. Returns the number of points. Throws InputError as
+/// read_point_file does, also for a point that maps to a non-finite coordinate.
+constexpr std::size_t kPointBlockBytes = std::size_t{1} << 20;
 constexpr std::size_t kPointChunk = 4096;
 std::size_t map_point_stream(std::istream& in, const std::string& shown_name,
                              const std::function<void(double* xyz, std::size_t points)>& map,

@@ -254,7 +254,7 @@ void open_destination(StagedFile::State& state) {
 // the fsync at commit() finds little left to wait for.
 void start_writeback(StagedFile::State& state) {
 #ifdef SYNC_FILE_RANGE_WRITE
-  constexpr off_t kStep = 8 << 20;
+  constexpr off_t kStep = 2 << 20;
   if (state.temporary.empty() || state.written - state.flushed < kStep) return;
   ::sync_file_range(state.descriptor, state.flushed, state.written - state.flushed,
                     SYNC_FILE_RANGE_WRITE);  // a hint: fsync still reports any failure
