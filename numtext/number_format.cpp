@@ -64,7 +64,7 @@ Wide rounded(Wide quotient, Wide twice_remainder, Wide divisor) {
 
 // |value| * 10^scale rounded to an integer exactly, halves to even. False when
 // the numbers involved do not fit 128 bits; `value` must be finite and non-zero.
-bool scaled_integer(double value, int scale, Wide& result) {
+inline __attribute__((always_inline)) bool scaled_integer(double value, int scale, Wide& result) {
   if (scale > kMaxPowerOfTen || scale < -kMaxPowerOfTen) return false;
   std::uint64_t mantissa = 0;
   int shift = 0;
@@ -131,26 +131,55 @@ int put_digits(char* buffer, Wide value, int minimum) {
   return count;
 }
 
+// x / 10^6, x / 10^8 and x / 10^4 by a multiplication and a shift, as compilers
+// divide by a constant where speed counts; exact for every x of the type.
+constexpr std::uint64_t by_million(std::uint64_t x) {
+  return static_cast<std::uint64_t>((static_cast<Wide>(x) * 4835703278458516699ULL) >> 82);
+}
+constexpr std::uint64_t by_hundred_million(std::uint64_t x) {
+  return static_cast<std::uint64_t>((static_cast<Wide>(x) * 12379400392853802749ULL) >> 90);
+}
+constexpr std::uint32_t by_ten_thousand(std::uint32_t x) {
+  return static_cast<std::uint32_t>((std::uint64_t{x} * 3518437209ULL) >> 45);
+}
+static_assert(by_million(UINT64_MAX) == UINT64_MAX / 1000000 && by_million(999999) == 0 &&
+              by_million(1000000) == 1 && by_million(18446744073709000000ULL) == 18446744073709ULL);
+static_assert(by_hundred_million(UINT64_MAX) == UINT64_MAX / 100000000 &&
+              by_hundred_million(99999999) == 0 && by_hundred_million(100000000) == 1);
+static_assert(by_ten_thousand(UINT32_MAX) == UINT32_MAX / 10000 && by_ten_thousand(9999) == 0 &&
+              by_ten_thousand(10000) == 1 && by_ten_thousand(99999999) == 9999);
+
+// The eight decimal digits of `value` (below 10^8, leading zeros kept) as the bytes
+// of an integer in memory order on a little-endian machine: both halves of four
+// digits, then their pairs, then their digits are split at once in lanes of one
+// integer, with division by a multiplication that is exact in the lane's range.
+std::uint64_t eight_digits(std::uint32_t value) {
+  const std::uint32_t high = by_ten_thousand(value);
+  const std::uint64_t fours = high | static_cast<std::uint64_t>(value - high * 10000) << 32;
+  const std::uint64_t hundreds = ((fours * 10486) >> 20) & 0x0000007F0000007FULL;
+  const std::uint64_t pairs = hundreds | (fours - hundreds * 100) << 16;
+  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
+  return (tens | (pairs - tens * 10) << 8) + 0x3030303030303030ULL;
+}
+
+void put_eight_digits(char* p, std::uint32_t value) {
+  const std::uint64_t digits = eight_digits(value);
+  std::memcpy(p, &digits, 8);
+}
+
 // The number of decimal digits of `value`, 1 for 0: log10(2) is about 1233 / 2^12.
 int digit_count(std::uint64_t value) {
   const int estimate = ((64 - __builtin_clzll(value | 1)) * 1233) >> 12;
   return estimate + ((value | 1) >= power_of_ten(estimate) ? 1 : 0);
 }
 
-// The digits of `value` at `p`, written from the last two at a time; returns their end.
-char* put_whole_number(char* p, std::uint64_t value) {
-  char* const end = p + digit_count(value);
-  char* q = end;
-  for (; value >= 100; value /= 100) {
-    q -= 2;
-    std::memcpy(q, &kDigitPairs[2 * (value % 100)], 2);
-  }
-  if (value >= 10) {
-    std::memcpy(q - 2, &kDigitPairs[2 * value], 2);
-  } else {
-    q[-1] = static_cast<char>('0' + value);
-  }
-  return end;
+// The digits of `value` (below 10^8) without leading zeros at `p`, 8 bytes written;
+// returns the end of the digits.
+char* put_leading_digits(char* p, std::uint32_t value) {
+  const int count = digit_count(value);
+  const std::uint64_t digits = eight_digits(value) >> (8 * (8 - count));  // zeros dropped
+  std::memcpy(p, &digits, 8);
+  return p + count;
 }
 
 std::size_t put_fixed(char* buffer, std::size_t capacity, double value, int decimals) {
@@ -257,22 +286,26 @@ std::string format_number(double value) {
 }
 
 std::size_t put_number(char* buffer, double value) {
-  constexpr std::uint64_t kUnit = 1000000;  // "%f" keeps six decimals
   Wide scaled = 0;
   if (value == 0.0 || !std::isfinite(value) || !scaled_integer(value, 6, scaled) ||
       scaled > UINT64_MAX) {
     return put_fixed(buffer, kNumberCapacity, value, 6);
   }
-  // Below 1.8e13 in magnitude: the digits come from 64-bit integers, pairwise.
-  const auto units = static_cast<std::uint64_t>(scaled);
+  // Below 1.8e13 in magnitude: the digits come from 64-bit integers, eight at a time.
+  const auto units = static_cast<std::uint64_t>(scaled);  // "%f" keeps six decimals
+  const std::uint64_t whole = by_million(units);
   char* p = buffer;
   if (std::signbit(value)) *p++ = '-';
-  p = put_whole_number(p, units / kUnit);
-  *p++ = '.';
-  std::uint64_t decimals = units % kUnit;
-  for (char* pair = p + 4; pair >= p; pair -= 2, decimals /= 100) {
-    std::memcpy(pair, &kDigitPairs[2 * (decimals % 100)], 2);
+  if (whole >= 100000000) {
+    const std::uint64_t high = by_hundred_million(whole);
+    p = put_leading_digits(p, static_cast<std::uint32_t>(high));
+    put_eight_digits(p, static_cast<std::uint32_t>(whole - high * 100000000));
+    p += 8;
+  } else {
+    p = put_leading_digits(p, static_cast<std::uint32_t>(whole));
   }
+  *p++ = '.';
+  put_eight_digits(p, static_cast<std::uint32_t>((units - whole * 1000000) * 100));  // 2 too many
   return static_cast<std::size_t>(p + 6 - buffer);
 }
 

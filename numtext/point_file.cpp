@@ -22,8 +22,9 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 bool is_skipped(std::string_view line) {
-  const std::size_t first = line.find_first_not_of(" \t");
-  return first == std::string_view::npos || line[first] == '#';
+  std::size_t first = 0;
+  while (first < line.size() && is_blank(line[first])) ++first;
+  return first == line.size() || line[first] == '#';
 }
 
 // ';' when the line holds one, else ',' when it holds one, else ' ' for blanks.
@@ -73,6 +74,28 @@ std::string_view text_of(std::string_view line, const Field& field) {
   return line.substr(field.begin, field.end - field.begin);
 }
 
+// How many of the 8 bytes at `p` are digits before the first other byte, with
+// their value, taken in a few operations on all 8 bytes at once (the bytes in
+// memory order of a little-endian machine).
+int leading_digits(const char* p, std::uint64_t& value) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  std::uint64_t bytes;
+  std::memcpy(&bytes, p, 8);
+  // A byte is a digit when its high half is 3 and it stays so with 6 added; a byte
+  // that carries into the next lies before it, so the carry changes no answer.
+  const std::uint64_t odd = ((bytes & 0xF0 * kOnes) ^ 0x30 * kOnes) |
+                            (((bytes + 0x06 * kOnes) & 0xF0 * kOnes) ^ 0x30 * kOnes);
+  const std::uint64_t flags = (((odd & 0x7F * kOnes) + 0x7F * kOnes) | odd) & 0x80 * kOnes;
+  const int count = flags != 0 ? __builtin_ctzll(flags) / 8 : 8;
+  if (count == 0) return 0;
+  // The digits moved to the top bytes behind zeros, then combined pairwise.
+  std::uint64_t digits = (bytes & 0x0F * kOnes) << (8 * (8 - count));
+  digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFULL;
+  digits = (digits * 100 + (digits >> 16)) & 0x0000FFFF0000FFFFULL;
+  value = (digits * 10000 + (digits >> 32)) & 0xFFFFFFFFULL;
+  return count;
+}
+
 // "-1234.567": digits with at most one point, read exactly without a general
 // parser. A mantissa m up to 2^53 and 10^k up to 10^22 are exact doubles, so m / 10^k
 // is the correctly rounded value, as std::from_chars would give it (Clinger's fast
@@ -81,23 +104,29 @@ bool parse_plain_decimal(std::string_view text, double& value) {
   static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  const bool negative = !text.empty() && text.front() == '-';
-  if (negative) text.remove_prefix(1);
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  p += negative;
+  const char* const digits_begin = p;
   std::uint64_t mantissa = 0;
-  int digits = 0, decimals = 0;
-  bool point = false;
-  for (const char c : text) {
-    if (c >= '0' && c <= '9') {
-      if (++digits > 19) return false;  // the mantissa could overflow
-      mantissa = 10 * mantissa + static_cast<unsigned>(c - '0');
-      decimals += point;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      return false;
-    }
+  if (end - p >= 8) p += leading_digits(p, mantissa);
+  for (; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p) {
+    mantissa = 10 * mantissa + static_cast<unsigned char>(*p - '0');
   }
-  if (digits == 0 || mantissa > (std::uint64_t{1} << 53) || decimals > 22) return false;
+  std::ptrdiff_t whole_digits = p - digits_begin, decimals = 0;
+  if (p != end && *p == '.') {
+    const char* const decimals_begin = ++p;
+    for (; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p) {
+      mantissa = 10 * mantissa + static_cast<unsigned char>(*p - '0');
+    }
+    decimals = p - decimals_begin;
+  }
+  // Up to 19 digits the mantissa cannot overflow.
+  if (p != end || whole_digits + decimals == 0 || whole_digits + decimals > 19 ||
+      mantissa > (std::uint64_t{1} << 53) || decimals > 22) {
+    return false;
+  }
   value = static_cast<double>(mantissa) / kPowers[decimals];
   if (negative) value = -value;
   return true;

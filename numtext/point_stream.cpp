@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Points mapped from file to file, a chunk at a time: while one chunk's text is
-// written on a thread of its own, the next is read, mapped and formatted. A mapped
-// line is rebuilt from the
-// original bytes around its three fields, so names, separators, trailing fields,
-// headers and comments pass through unchanged.
+// Points mapped from file to file, a chunk at a time: while a batch of mapped text
+// is written on a thread of its own, the next is read, mapped and formatted. A
+// mapped line is rebuilt from the original bytes around its three fields, so
+// names, separators, trailing fields, headers and comments pass through unchanged.
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
@@ -100,10 +99,12 @@ void format_chunk(const Chunk& chunk, const PointForm& form, TextBuffer& out) {
   }
 }
 
-// Passes each chunk's text to `write` on a thread of its own while the next chunk
-// is read and formatted, so that copying into the file overlaps that work. One
-// write is in flight at a time; its text must stay unchanged until the next
-// start() or finish().
+// Text is written in batches of this size at least, so the writer wakes seldom.
+constexpr std::size_t kWriteBytes = std::size_t{256} << 10;
+
+// Passes text to `write` on a thread of its own while the next text is read and
+// formatted, so that copying into the file overlaps that work. One write is in
+// flight at a time; its text must stay unchanged until the next start() or finish().
 class WriteBehind {
  public:
   explicit WriteBehind(const std::function<void(std::string_view text)>& write)
@@ -172,22 +173,25 @@ std::size_t map_point_stream(std::istream& in, const std::string& shown_name, co
   PointForm form(shown_name);
   Chunk chunk;
   TextBuffer texts[2];  // one is written while the other is filled
+  std::size_t filling = 0;
   WriteBehind writer(write);
-  std::size_t total = 0, chunks = 0;
+  std::size_t total = 0;
   for (std::size_t first = 1; blocks.refill();) {  // first: the number of the block's first line
     LineCursor lines(blocks.whole_lines(), first);
     for (bool more = true; more;) {
       more = read_chunk(lines, form, chunk);
       if (chunk.count == 0) break;
       map(chunk.xyz.data(), chunk.points);
-      TextBuffer& text = texts[chunks++ % 2];
-      text.clear();
-      format_chunk(chunk, form, text);
-      writer.start(text.text());
+      format_chunk(chunk, form, texts[filling]);
       total += chunk.points;
+      if (texts[filling].text().size() < kWriteBytes) continue;
+      writer.start(texts[filling].text());
+      filling ^= 1;
+      texts[filling].clear();
     }
     first = lines.number() + 1;
   }
+  writer.start(texts[filling].text());
   writer.finish();
   return total;
 }

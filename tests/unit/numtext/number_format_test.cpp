@@ -114,7 +114,10 @@ TEST(FormatLikePrintf, EdgesGiveTheBytesOfPrintf) {
                           9.9999995, 0.9999999999949, 99999.99999999,
                           // "%f" from 64-bit integers up to 2^64 millionths, wider beyond
                           0.0000005, 0.0000015, 0.9999995, 9999999.9999995, 18446744073709.55,
-                          18446744073709.551, 18446744073709.553, 18446744073710.0};
+                          18446744073709.551, 18446744073709.553, 18446744073710.0,
+                          // the whole part in one group of eight digits or two
+                          99999999.9999995, 99999999.999999, 100000000.0, 123456789.0123455,
+                          1234567890123.25, 10000000.0000005};
   for (const double value : edges) {
     expect_printf_bytes(value);
     expect_printf_bytes(-value);

@@ -108,6 +108,11 @@ TEST(PointFile, RefusesABadLineWithFileAndLine) {
       {"A 1 2 1e999\n", "pts.csv:1: '1e999' is not a number (z)"},
       {"A 0x10 2 3\n", "pts.csv:1: '0x10' is not a number (x)"},
       {"A 1 2 3\n# c\nA 4 5 6\n", "pts.csv:3: the name 'A' was given on line 1 already; a common point needs a name of its own"},
+      // bytes that end a run of digits within the first eight of a field
+      {"A 1234567:9 2 3\n", "pts.csv:1: '1234567:9' is not a number (x)"},
+      {"A 12/45678 2 3\n", "pts.csv:1: '12/45678' is not a number (x)"},
+      {"A 1 2345678\xFA\xFF" "1 3\n", "pts.csv:1: '2345678\xFA\xFF" "1' is not a number (y)"},
+      {"A 1 2 1234567\xC3\xA9\n", "pts.csv:1: '1234567\xC3\xA9' is not a number (z)"},
   };
   for (const auto& c : cases) EXPECT_EQ(failure_of(c.text), c.message) << c.text;
 }
@@ -139,6 +144,7 @@ TEST(PointStream, KeepsEveryByteButTheCoordinates) {
        "A;1004.000000;2005.000000;3006.000000\n"},
       {"  P1\t0.5  0.25 0.125  code 7\n\n", "  P1\t1000.500000  2000.250000 3000.125000  code 7\n\n"},
       {"1,2,3", "1001.000000,2002.000000,3003.000000\n"},
+      {"\xEF\xBB\xBFP 1 2 3\n", "\xEF\xBB\xBFP 1001.000000 2002.000000 3003.000000\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(mapped(c.in), c.out) << c.in;
 }
@@ -174,7 +180,7 @@ class GeneratedPoints : public std::streambuf {
 };
 
 TEST(PointStream, LargeInputsGoThroughInChunks) {
-  constexpr std::size_t kLines = 100000;
+  constexpr std::size_t kLines = 300000;  // about 8 MB, several blocks
   GeneratedPoints source(kLines);
   std::istream in(&source);
   std::size_t calls = 0, largest_call = 0, largest_write = 0, lines = 0;
@@ -194,8 +200,98 @@ TEST(PointStream, LargeInputsGoThroughInChunks) {
   EXPECT_EQ(lines, kLines);
   EXPECT_EQ(largest_call, kPointChunk);
   EXPECT_GE(calls, kLines / kPointChunk);
-  EXPECT_LT(largest_write, kPointChunk * 64);  // a chunk's text, not the file's
-  EXPECT_EQ(last, "P99999 99999.500000 2.000000 3.000000 c\n");
+  EXPECT_LT(largest_write, kPointBlockBytes);  // a batch of chunks, not the file
+  EXPECT_EQ(last, "P299999 299999.500000 2.000000 3.000000 c\n");
+}
+
+// A file of `lines` points "<prefix><i> <i> 0.25 -7 c<i>", mapped line by line.
+struct Numbered {
+  std::string in, out;
+};
+Numbered numbered_points(std::size_t lines, const std::string& line_end = "\n",
+                         const std::string& prefix = "P") {
+  Numbered file;
+  for (std::size_t i = 1; i <= lines; ++i) {
+    const std::string n = std::to_string(i);
+    file.in += prefix + n + " " + n + " 0.25 -7 c" + n + line_end;
+    file.out += prefix + n + " " + std::to_string(i + 1000) + ".000000 2000.250000 2993.000000 c" + n + "\n";
+  }
+  return file;
+}
+
+// Lines cross the edges of the blocks the file is read in; one line is longer
+// than a block. Every line comes out in order, numbered on, as it went in.
+TEST(PointStream, LinesAcrossBlocksComeOutWhole) {
+  const Numbered plain = numbered_points(120000);  // about 3 blocks
+  const Numbered crlf = numbered_points(120000, "\r\n");
+  const Numbered after = numbered_points(1000, "\n", "R");
+  const std::string long_code(kPointBlockBytes + 1000, 'x');
+  const struct {
+    const char* what;
+    std::string in, out;
+  } cases[] = {
+      {"LF", plain.in, plain.out},
+      {"CR LF", crlf.in, plain.out},
+      {"no last line end", plain.in.substr(0, plain.in.size() - 1), plain.out},
+      {"a line longer than a block", plain.in + "Q 1 2 3 " + long_code + "\n" + after.in,
+       plain.out + "Q 1001.000000 2002.000000 3003.000000 " + long_code + "\n" + after.out},
+  };
+  for (const auto& c : cases) {
+    std::size_t points = 0;
+    EXPECT_TRUE(mapped(c.in, &points) == c.out) << c.what;
+    EXPECT_EQ(points, static_cast<std::size_t>(std::count(c.out.begin(), c.out.end(), '\n')))
+        << c.what;
+    std::istringstream in(c.in);
+    EXPECT_EQ(read_point_file(in, "pts.csv").coordinates.size(), 3 * points) << c.what;
+  }
+}
+
+TEST(PointStream, NamesALineFarIntoTheFileByItsNumber) {
+  const std::string text = numbered_points(100000).in + "Q 1 2\n" + numbered_points(10).in;
+  EXPECT_THROW(mapped(text), InputError);
+  try {
+    mapped(text);
+  } catch (const InputError& e) {
+    EXPECT_EQ(std::string(e.what()), "map.txt:100001: expected name x y z, found 3 fields");
+  }
+  std::istringstream in(numbered_points(100000).in + "P7 1 2 3\n");
+  try {
+    read_point_file(in, "pts.csv");
+    FAIL() << "no failure";
+  } catch (const InputError& e) {
+    EXPECT_EQ(std::string(e.what()), "pts.csv:100001: the name 'P7' was given on line 7 already; "
+                                     "a common point needs a name of its own");
+  }
+}
+
+// Writes run on a thread of their own: a failed write, or a bad line read while
+// a write is in flight, reaches the caller, and nothing is written after it.
+TEST(PointStream, AFailedWriteEndsTheStream) {
+  const std::string text = numbered_points(200000).in;
+  for (const std::size_t failing : {0, 1, 3}) {
+    std::istringstream in(text);
+    std::size_t calls = 0;
+    try {
+      map_point_stream(
+          in, "map.txt", [](double*, std::size_t) {},
+          [&](std::string_view) {
+            if (calls++ == failing) throw FileError("No space left on device");
+          });
+      ADD_FAILURE() << "no failure";
+    } catch (const FileError& e) {
+      EXPECT_EQ(std::string(e.what()), "No space left on device");
+    }
+    EXPECT_EQ(calls, failing + 1) << "writes after a failure";
+  }
+  std::istringstream bad(text + "Q 1 2 x\n");
+  std::size_t lines = 0;
+  EXPECT_THROW(map_point_stream(
+                   bad, "map.txt", [](double*, std::size_t) {},
+                   [&](std::string_view chunk) {
+                     lines += static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\n'));
+                   }),
+               InputError);
+  EXPECT_LT(lines, 200000u);
 }
 
 }  // namespace
