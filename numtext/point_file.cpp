@@ -96,6 +96,14 @@ int leading_digits(const char* p, std::uint64_t& value) {
   return count;
 }
 
+// Appends the digits from `p` on to `mantissa`; returns the first byte after them.
+const char* read_digits(const char* p, const char* end, std::uint64_t& mantissa) {
+  for (; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p) {
+    mantissa = 10 * mantissa + static_cast<unsigned char>(*p - '0');
+  }
+  return p;
+}
+
 // "-1234.567": digits with at most one point, read exactly without a general
 // parser. A mantissa m up to 2^53 and 10^k up to 10^22 are exact doubles, so m / 10^k
 // is the correctly rounded value, as std::from_chars would give it (Clinger's fast
@@ -111,18 +119,15 @@ bool parse_plain_decimal(std::string_view text, double& value) {
   const char* const digits_begin = p;
   std::uint64_t mantissa = 0;
   if (end - p >= 8) p += leading_digits(p, mantissa);
-  for (; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p) {
-    mantissa = 10 * mantissa + static_cast<unsigned char>(*p - '0');
-  }
-  std::ptrdiff_t whole_digits = p - digits_begin, decimals = 0;
+  p = read_digits(p, end, mantissa);
+  const std::ptrdiff_t whole_digits = p - digits_begin;
+  std::ptrdiff_t decimals = 0;
   if (p != end && *p == '.') {
     const char* const decimals_begin = ++p;
-    for (; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p) {
-      mantissa = 10 * mantissa + static_cast<unsigned char>(*p - '0');
-    }
+    p = read_digits(p, end, mantissa);
     decimals = p - decimals_begin;
   }
-  // Up to 19 digits the mantissa cannot overflow.
+  // Beyond 19 digits the mantissa may have wrapped: the general parser reads those.
   if (p != end || whole_digits + decimals == 0 || whole_digits + decimals > 19 ||
       mantissa > (std::uint64_t{1} << 53) || decimals > 22) {
     return false;
@@ -174,11 +179,6 @@ bool LineCursor::next(std::string_view& line) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   ++number_;
   return true;
-}
-
-std::size_t count_lines(std::string_view text) {
-  const auto ends = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-  return ends + (!text.empty() && text.back() != '\n' ? 1 : 0);
 }
 
 void PointForm::read(std::string_view text, std::size_t number, PointLine& line, double* xyz) {

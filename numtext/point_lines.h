@@ -65,9 +65,6 @@ class LineCursor {
   std::size_t number_;
 };
 
-/// The number of lines in a text of whole lines.
-std::size_t count_lines(std::string_view text);
-
 /// The form of a point file's lines, decided by its first lines and then held.
 class PointForm {
  public:
