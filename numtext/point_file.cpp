@@ -159,14 +159,14 @@ bool BlockReader::refill() {
   if (at_end_) return false;
   std::memmove(block_.data(), block_.data() + lines_end_, filled_ - lines_end_);
   filled_ -= lines_end_;
-  if (filled_ == block_.size()) block_.resize(2 * block_.size());  // a very long line
+  if (filled_ == block_.size()) block_.grow(2 * block_.size(), filled_);  // a very long line
   in_.read(block_.data() + filled_, static_cast<std::streamsize>(block_.size() - filled_));
   filled_ += static_cast<std::size_t>(in_.gcount());
   if (in_.bad()) throw InputError(shown_name_ + ": the file cannot be read to its end");
   at_end_ = in_.eof();
   lines_end_ = filled_;
   if (!at_end_) {
-    while (lines_end_ > 0 && block_[lines_end_ - 1] != '\n') --lines_end_;
+    while (lines_end_ > 0 && block_.data()[lines_end_ - 1] != '\n') --lines_end_;
   }
   return true;
 }

@@ -6,9 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <istream>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace helmert7 {
@@ -25,6 +28,30 @@ struct PointLine {
   Field name{};
   Field coordinates[3]{};
   bool is_point = false;
+};
+
+/// Bytes not zeroed when allocated, so that a page of a large buffer is first
+/// touched when something is written to it: a short file costs no more memory
+/// than its text.
+class ByteBuffer {
+ public:
+  explicit ByteBuffer(std::size_t size = 0) : bytes_(new char[size]), size_(size) {}
+
+  char* data() { return bytes_.get(); }
+  const char* data() const { return bytes_.get(); }
+  std::size_t size() const { return size_; }
+
+  /// Grows to `size` bytes, keeping the first `kept`.
+  void grow(std::size_t size, std::size_t kept) {
+    std::unique_ptr<char[]> grown(new char[size]);
+    std::memcpy(grown.get(), bytes_.get(), kept);
+    bytes_ = std::move(grown);
+    size_ = size;
+  }
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+  std::size_t size_;
 };
 
 /// Reads a stream in blocks of at least kPointBlockBytes and offers each block's
@@ -44,7 +71,7 @@ class BlockReader {
  private:
   std::istream& in_;
   const std::string& shown_name_;
-  std::vector<char> block_;
+  ByteBuffer block_;
   std::size_t filled_ = 0, lines_end_ = 0;
   bool at_end_ = false;
 };

@@ -21,12 +21,20 @@ namespace {
 
 using MapPoints = std::function<void(double* xyz, std::size_t points)>;
 
-// Text that grows only as far as the longest text it held.
+// Text is written in batches of this size at least, so the writer wakes seldom.
+constexpr std::size_t kWriteBytes = std::size_t{256} << 10;
+
+// Text that grows only as far as the longest text it held; it starts with room
+// for a batch and a chunk of usual lines, which no short file touches.
 class TextBuffer {
  public:
+  TextBuffer() : bytes_(2 * kWriteBytes) {}
+
   // Room for `bytes` more at the returned address; add() them once written.
   char* room(std::size_t bytes) {
-    if (bytes_.size() - used_ < bytes) bytes_.resize(std::max(2 * bytes_.size(), used_ + bytes));
+    if (bytes_.size() - used_ < bytes) {
+      bytes_.grow(std::max(2 * bytes_.size(), used_ + bytes), used_);
+    }
     return bytes_.data() + used_;
   }
   void add(std::size_t bytes) { used_ += bytes; }
@@ -34,7 +42,7 @@ class TextBuffer {
   void clear() { used_ = 0; }
 
  private:
-  std::vector<char> bytes_;
+  ByteBuffer bytes_;
   std::size_t used_ = 0;
 };
 
@@ -98,9 +106,6 @@ void format_chunk(const Chunk& chunk, const PointForm& form, TextBuffer& out) {
     ++point;
   }
 }
-
-// Text is written in batches of this size at least, so the writer wakes seldom.
-constexpr std::size_t kWriteBytes = std::size_t{256} << 10;
 
 // Passes text to `write` on a thread of its own while the next text is read and
 // formatted, so that copying into the file overlaps that work. One write is in
