@@ -62,6 +62,18 @@ Wide rounded(Wide quotient, Wide twice_remainder, Wide divisor) {
   return quotient + (up ? 1 : 0);
 }
 
+// n / 2^k rounded, halves to even, for 0 < k < 64 and n < 2^(64 + k): in 64-bit
+// arithmetic and without a branch, since whether a number rounds up is no
+// pattern a processor can predict.
+inline std::uint64_t shifted_rounded(Wide n, int k) {
+  const auto high = static_cast<std::uint64_t>(n >> 64);
+  const auto low = static_cast<std::uint64_t>(n);
+  const std::uint64_t quotient = (low >> k) | (high << (64 - k));
+  const std::uint64_t rest = low & ((std::uint64_t{1} << k) - 1);
+  const std::uint64_t half = std::uint64_t{1} << (k - 1);
+  return quotient + (rest + (quotient & 1) > half);  // above half, or half and odd
+}
+
 // |value| * 10^scale rounded to an integer exactly, halves to even. False when
 // the numbers involved do not fit 128 bits; `value` must be finite and non-zero.
 inline __attribute__((always_inline)) bool scaled_integer(double value, int scale, Wide& result) {
@@ -74,6 +86,8 @@ inline __attribute__((always_inline)) bool scaled_integer(double value, int scal
     if (shift >= 0) {
       if (bit_length(numerator) + shift > 127) return false;
       result = numerator << shift;
+    } else if (-shift < 64 && static_cast<std::uint64_t>(numerator >> 64) >> -shift == 0) {
+      result = shifted_rounded(numerator, -shift);
     } else if (-shift >= 127) {
       result = 0;  // below a quarter of the last unit
     } else {

@@ -138,6 +138,19 @@ TEST(FormatLikePrintf, RandomDoublesGiveTheBytesOfPrintf) {
   }
 }
 
+// Exact ties of the last decimal kept by "%.2f", "%.4f" and "%.6f" (odd multiples
+// of 2^-3, 2^-5, 2^-7), at every magnitude up to 2^53: they round to the even
+// digit whichever way the exact value is divided.
+TEST(FormatLikePrintf, ExactTiesAtEveryMagnitudeGoToTheEvenDigit) {
+  std::mt19937_64 random(11);
+  for (int bits = 1; bits <= 53; ++bits) {
+    for (int i = 0; i < 20; ++i) {
+      const std::uint64_t odd = (random() >> (64 - bits)) | 1;
+      for (const int power : {3, 5, 7}) expect_printf_bytes(std::ldexp(static_cast<double>(odd), -power));
+    }
+  }
+}
+
 // Decimals that end in a 5 just past the last digit kept: the doubles nearest them
 // lie a little above or below the half-way point, or on it.
 TEST(FormatLikePrintf, NearlyHalfWayValuesGiveTheBytesOfPrintf) {
