@@ -96,29 +96,38 @@ int leading_digits(const char* p, std::uint64_t& value) {
   return count;
 }
 
-// Appends the digits from `p` on to `mantissa`; returns the first byte after them.
-const char* read_digits(const char* p, const char* end, std::uint64_t& mantissa) {
+constexpr std::uint64_t kTens[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// Appends the digits from `p` on to `mantissa`, eight at a time while eight bytes
+// are left before `end`; returns the first byte after them. Past 19 digits the
+// mantissa wraps, which the caller refuses.
+inline __attribute__((always_inline)) const char* read_digits(const char* p, const char* end,
+                                                             std::uint64_t& mantissa) {
+  for (int count = 8; count == 8 && end - p >= 8; p += count) {
+    std::uint64_t value = 0;
+    count = leading_digits(p, value);
+    mantissa = mantissa * kTens[count] + value;
+  }
   for (; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p) {
     mantissa = 10 * mantissa + static_cast<unsigned char>(*p - '0');
   }
   return p;
 }
 
-// "-1234.567": digits with at most one point, read exactly without a general
-// parser. A mantissa m up to 2^53 and 10^k up to 10^22 are exact doubles, so m / 10^k
-// is the correctly rounded value, as std::from_chars would give it (Clinger's fast
-// path). False for any other form, which the general parser then reads.
-bool parse_plain_decimal(std::string_view text, double& value) {
+// "-1234.567" from `p` on, up to the first byte that is no part of it: digits
+// with at most one point, read exactly without a general parser. A mantissa m up
+// to 2^53 and 10^k up to 10^22 are exact doubles, so m / 10^k is the correctly
+// rounded value, as std::from_chars would give it (Clinger's fast path). Returns
+// the end of the number, or nullptr when the number has another form (no digits,
+// too many) and the general parser must read it.
+const char* read_plain_decimal(const char* p, const char* end, double& value) {
   static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  const char* p = text.data();
-  const char* const end = p + text.size();
   const bool negative = p != end && *p == '-';
   p += negative;
   const char* const digits_begin = p;
   std::uint64_t mantissa = 0;
-  if (end - p >= 8) p += leading_digits(p, mantissa);
   p = read_digits(p, end, mantissa);
   const std::ptrdiff_t whole_digits = p - digits_begin;
   std::ptrdiff_t decimals = 0;
@@ -127,19 +136,26 @@ bool parse_plain_decimal(std::string_view text, double& value) {
     p = read_digits(p, end, mantissa);
     decimals = p - decimals_begin;
   }
-  // Beyond 19 digits the mantissa may have wrapped: the general parser reads those.
-  if (p != end || whole_digits + decimals == 0 || whole_digits + decimals > 19 ||
+  if (whole_digits + decimals == 0 || whole_digits + decimals > 19 ||
       mantissa > (std::uint64_t{1} << 53) || decimals > 22) {
-    return false;
+    return nullptr;
   }
   value = static_cast<double>(mantissa) / kPowers[decimals];
   if (negative) value = -value;
-  return true;
+  return p;
+}
+
+bool parse_plain_decimal(std::string_view text, double& value) {
+  const char* const end = text.data() + text.size();
+  return read_plain_decimal(text.data(), end, value) == end;
 }
 
 // A decimal number, finite, filling the whole field ("-12.5", "+3", "1.25e3").
 bool parse_number(std::string_view text, double& value) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (!text.empty() && text.front() == '+') {
+    text.remove_prefix(1);
+    if (!text.empty() && text.front() == '-') return false;  // "+-5"
+  }
   if (parse_plain_decimal(text, value)) return true;
   if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) ||
                         text.front() == '.' || text.front() == '-')) {
@@ -220,9 +236,54 @@ void PointForm::decide_form(std::string_view text) {
   form_known_ = true;
 }
 
+// The usual point line in one pass: the name split off, then each coordinate a
+// plain decimal read up to where its field ends. False for any other line, which
+// is then split and read field by field, as every line could be.
+bool PointForm::read_plain_point(std::string_view text, PointLine& line, double* xyz) const {
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* p = begin;
+  const auto skip_blanks = [&p, end] {
+    while (p != end && is_blank(*p)) ++p;
+  };
+  if (named_ && separator_ == ' ') {
+    skip_blanks();
+    const char* const name = p;
+    while (p != end && !is_blank(*p)) ++p;
+    line.name = field(name - begin, p - begin);
+  } else if (named_) {
+    const char* const next = static_cast<const char*>(std::memchr(p, separator_, end - p));
+    if (next == nullptr) return false;
+    std::string_view name(p, next - p);
+    const std::size_t first = std::min(name.find_first_not_of(" \t"), name.size());
+    name.remove_prefix(first);
+    name = name.substr(0, name.find_last_not_of(" \t") + 1);
+    line.name = field(name.data() - begin, name.data() + name.size() - begin);
+    p = next + 1;
+  }
+  for (int c = 0; c < 3; ++c) {
+    skip_blanks();
+    const char* const number_end = read_plain_decimal(p, end, xyz[c]);
+    if (number_end == nullptr) return false;
+    line.coordinates[c] = field(p - begin, number_end - begin);
+    p = number_end;
+    if (separator_ == ' ') {
+      if (p != end && !is_blank(*p)) return false;
+      continue;
+    }
+    skip_blanks();
+    const bool last = c == 2;
+    if (p == end ? !last : *p != separator_ || (last && !named_)) return false;
+    p += p != end;
+  }
+  if (!named_) skip_blanks();  // the line must end after z
+  return named_ || p == end;
+}
+
 void PointForm::read_point(std::string_view text, std::size_t number, PointLine& line,
                            double* xyz) const {
   static const char* const kAxes[] = {"x", "y", "z"};
+  if (read_plain_point(text, line, xyz)) return;
   Field fields[4];  // enough to tell whether the line has the file's form
   const std::size_t found = split_fields(text, separator_, fields, 4);
   if (named_ ? found < 4 : found != 3) refuse_form(text, number);

@@ -112,6 +112,7 @@ class PointForm {
  private:
   bool is_header(std::string_view text) const;
   void decide_form(std::string_view text);
+  bool read_plain_point(std::string_view text, PointLine& line, double* xyz) const;
   void read_point(std::string_view text, std::size_t number, PointLine& line, double* xyz) const;
   [[noreturn]] void refuse_form(std::string_view text, std::size_t number) const;
 

@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-
+#include <cctype>
 #include <charconv>
+#include <cmath>
+#include <cstring>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "numtext/numtext.h"
@@ -93,30 +96,6 @@ TEST(PointFile, PlainDecimalsReadAsFromCharsReadsThem) {
   }
 }
 
-TEST(PointFile, RefusesABadLineWithFileAndLine) {
-  const struct {
-    std::string text;
-    const char* message;
-  } cases[] = {
-      {"A,1,2,3\nB,4,5\n", "pts.csv:2: expected name x y z, found 3 fields"},
-      {"name,x,y,z\nA,1,2,3\nB,4\n", "pts.csv:3: expected name x y z, found 2 fields"},
-      {"1 2 3\n4 5\n", "pts.csv:2: expected x y z, found 2 numbers"},
-      {"1 2 3\nB 4 5 6\n", "pts.csv:2: expected x y z, found 4 fields (the first point line has no name)"},
-      {"A 1 2 abc\n", "pts.csv:1: 'abc' is not a number (z)"},
-      {"A 1 nan 3\n", "pts.csv:1: 'nan' is not a number (y)"},
-      {"A inf 2 3\n", "pts.csv:1: 'inf' is not a number (x)"},
-      {"A 1 2 1e999\n", "pts.csv:1: '1e999' is not a number (z)"},
-      {"A 0x10 2 3\n", "pts.csv:1: '0x10' is not a number (x)"},
-      {"A 1 2 3\n# c\nA 4 5 6\n", "pts.csv:3: the name 'A' was given on line 1 already; a common point needs a name of its own"},
-      // bytes that end a run of digits within the first eight of a field
-      {"A 1234567:9 2 3\n", "pts.csv:1: '1234567:9' is not a number (x)"},
-      {"A 12/45678 2 3\n", "pts.csv:1: '12/45678' is not a number (x)"},
-      {"A 1 2345678\xFA\xFF" "1 3\n", "pts.csv:1: '2345678\xFA\xFF" "1' is not a number (y)"},
-      {"A 1 2 1234567\xC3\xA9\n", "pts.csv:1: '1234567\xC3\xA9' is not a number (z)"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(failure_of(c.text), c.message) << c.text;
-}
-
 // Maps by adding 1000 to x, 2000 to y, 3000 to z.
 std::string mapped(const std::string& text, std::size_t* points = nullptr) {
   std::istringstream in(text);
@@ -133,6 +112,171 @@ std::string mapped(const std::string& text, std::size_t* points = nullptr) {
       [&out](std::string_view chunk) { out.append(chunk); });
   if (points) *points = count;
   return out;
+}
+
+// A line read the plain way, field by field, to check the reader's one pass over
+// usual lines against: whether it is refused, its name, x, y, z, and the line with
+// x, y, z replaced by `shifted` (1000, 2000, 3000 added, as mapped() does).
+struct Reading {
+  bool refused = false;
+  std::string name;
+  std::vector<double> xyz;
+  std::string shifted;
+};
+
+bool reference_number(std::string_view text, double& value) {
+  if (!text.empty() && text[0] == '+') {
+    text.remove_prefix(1);
+    if (!text.empty() && text[0] == '-') return false;
+  }
+  if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '.' ||
+                        text[0] == '-')) {
+    return false;
+  }
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  return result.ec == std::errc() && result.ptr == text.data() + text.size() &&
+         std::isfinite(value);
+}
+
+Reading reference_reading(const std::string& line, bool named, char separator) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  std::vector<std::pair<std::size_t, std::size_t>> fields;  // begin, end
+  if (separator == ' ') {
+    for (std::size_t i = 0; i < line.size();) {
+      while (i < line.size() && blank(line[i])) ++i;
+      const std::size_t begin = i;
+      while (i < line.size() && !blank(line[i])) ++i;
+      if (i > begin) fields.emplace_back(begin, i);
+    }
+  } else {
+    for (std::size_t begin = 0;;) {
+      const std::size_t end = std::min(line.find(separator, begin), line.size());
+      std::size_t first = begin, last = end;
+      while (first < last && blank(line[first])) ++first;
+      while (last > first && blank(line[last - 1])) --last;
+      fields.emplace_back(first, last);
+      if (end == line.size()) break;
+      begin = end + 1;
+    }
+  }
+  Reading reading, refused;
+  refused.refused = true;
+  if (named ? fields.size() < 4 : fields.size() != 3) return refused;
+  const std::size_t x = named ? 1 : 0;
+  if (named) reading.name = line.substr(fields[0].first, fields[0].second - fields[0].first);
+  std::size_t copied = 0;
+  for (std::size_t c = 0; c < 3; ++c) {
+    const auto [begin, end] = fields[x + c];
+    double value = 0;
+    if (!reference_number(std::string_view(line).substr(begin, end - begin), value)) return refused;
+    reading.xyz.push_back(value);
+    reading.shifted += line.substr(copied, begin - copied) + format_number(value + 1000.0 * (c + 1));
+    copied = end;
+  }
+  reading.shifted += line.substr(copied) + "\n";
+  return reading;
+}
+
+// A field that is, or is nearly, a plain decimal: signs, points, exponents,
+// digit runs past 8, 19 and 22, bytes that end a run of digits.
+std::string random_number(std::mt19937_64& random) {
+  static const char* const kOdd[] = {"+", "-", ".", "e3", "E-2", "x", ":", "/", "\xC3\xA9",
+                                     "inf", "nan", "+-", "--", "0x"};
+  std::string text;
+  if (random() % 4 == 0) text += random() % 2 ? "-" : "+";
+  const int digits = static_cast<int>(random() % 24);
+  for (int i = 0; i < digits; ++i) text += static_cast<char>('0' + random() % 10);
+  if (random() % 3 != 0) text += '.';
+  const int decimals = static_cast<int>(random() % (random() % 6 == 0 ? 26 : 7));
+  for (int i = 0; i < decimals; ++i) text += static_cast<char>('0' + random() % 10);
+  if (random() % 8 == 0) text.insert(random() % (text.size() + 1), kOdd[random() % std::size(kOdd)]);
+  return text;
+}
+
+std::string random_blanks(std::mt19937_64& random) {
+  static const char* const kBlanks[] = {"", "", "", " ", "  ", "\t", " \t "};
+  return kBlanks[random() % std::size(kBlanks)];
+}
+
+std::string random_gap(std::mt19937_64& random, char separator) {
+  std::string gap = random_blanks(random);
+  if (separator != ' ') gap += separator + random_blanks(random);
+  if (gap.empty() || random() % 50 == 0) gap += " ;,"[random() % 3];  // at times a stray one
+  return gap;
+}
+
+// Lines of every shape read in one pass must read as the plain way reads them,
+// in each form of file: same refusals, names, doubles and rewritten bytes.
+TEST(PointFile, UsualLinesReadAsTheyReadFieldByField) {
+  const struct {
+    const char* first_line;
+    bool named;
+    char separator;
+  } forms[] = {{"Q 1 2 3", true, ' '}, {"Q,1,2,3", true, ','}, {"Q;1;2;3", true, ';'},
+               {"1 2 3", false, ' '}, {"1,2,3", false, ','}};
+  std::mt19937_64 random(15);
+  for (const auto& form : forms) {
+    std::string accepted_in, accepted_out;
+    for (int i = 0; i < 3000; ++i) {
+      std::string line = random() % 5 == 0 ? random_gap(random, form.separator) : random_blanks(random);
+      if (form.named) line += std::string(1, "ABC-1 "[random() % 6]) + random_gap(random, form.separator);
+      const int fields = 2 + static_cast<int>(random() % 3);
+      for (int f = 0; f < fields; ++f) {
+        line += random_number(random);
+        if (f + 1 < fields || random() % 3 == 0) line += random_gap(random, form.separator);
+      }
+      if (random() % 5 == 0) line += "code";
+      const Reading expected = reference_reading(line, form.named, form.separator);
+      const std::string text = std::string(form.first_line) + "\n" + line + "\n";
+      PointFile file;
+      bool refused = false;
+      try {
+        file = read_text(text);
+      } catch (const InputError&) {
+        refused = true;
+      }
+      ASSERT_EQ(refused, expected.refused) << line;
+      if (refused) continue;
+      ASSERT_EQ(file.coordinates.size(), 6u) << line;
+      for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(std::memcmp(&file.coordinates[3 + c], &expected.xyz[c], sizeof(double)), 0)
+            << line << " axis " << c;
+      }
+      if (form.named) {
+        EXPECT_EQ(file.names[1], expected.name) << line;
+      }
+      accepted_in += line + "\n";
+      accepted_out += expected.shifted;
+    }
+    EXPECT_GT(accepted_in.size(), 10000u) << form.first_line;  // most lines are points
+    const std::string header = std::string(form.first_line) + "\n";
+    EXPECT_EQ(mapped(header + accepted_in), mapped(header) + accepted_out) << form.first_line;
+  }
+}
+
+TEST(PointFile, RefusesABadLineWithFileAndLine) {
+  const struct {
+    std::string text;
+    const char* message;
+  } cases[] = {
+      {"A,1,2,3\nB,4,5\n", "pts.csv:2: expected name x y z, found 3 fields"},
+      {"name,x,y,z\nA,1,2,3\nB,4\n", "pts.csv:3: expected name x y z, found 2 fields"},
+      {"1 2 3\n4 5\n", "pts.csv:2: expected x y z, found 2 numbers"},
+      {"1 2 3\nB 4 5 6\n", "pts.csv:2: expected x y z, found 4 fields (the first point line has no name)"},
+      {"A 1 2 abc\n", "pts.csv:1: 'abc' is not a number (z)"},
+      {"A 1 nan 3\n", "pts.csv:1: 'nan' is not a number (y)"},
+      {"A inf 2 3\n", "pts.csv:1: 'inf' is not a number (x)"},
+      {"A 1 2 1e999\n", "pts.csv:1: '1e999' is not a number (z)"},
+      {"A 0x10 2 3\n", "pts.csv:1: '0x10' is not a number (x)"},
+      {"A +-5 2 3\n", "pts.csv:1: '+-5' is not a number (x)"},
+      {"A 1 2 3\n# c\nA 4 5 6\n", "pts.csv:3: the name 'A' was given on line 1 already; a common point needs a name of its own"},
+      // bytes that end a run of digits within the first eight of a field
+      {"A 1234567:9 2 3\n", "pts.csv:1: '1234567:9' is not a number (x)"},
+      {"A 12/45678 2 3\n", "pts.csv:1: '12/45678' is not a number (x)"},
+      {"A 1 2345678\xFA\xFF" "1 3\n", "pts.csv:1: '2345678\xFA\xFF" "1' is not a number (y)"},
+      {"A 1 2 1234567\xC3\xA9\n", "pts.csv:1: '1234567\xC3\xA9' is not a number (z)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(failure_of(c.text), c.message) << c.text;
 }
 
 TEST(PointStream, KeepsEveryByteButTheCoordinates) {
