@@ -11,6 +11,10 @@
 #include <unordered_map>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "numtext/numtext.h"
 #include "numtext/point_lines.h"
 
@@ -114,40 +118,113 @@ inline __attribute__((always_inline)) const char* read_digits(const char* p, con
   return p;
 }
 
+// The digits of a decimal: where they end, their value with the point left out,
+// and how many stand before and after the point.
+struct Digits {
+  const char* end = nullptr;
+  std::uint64_t mantissa = 0;
+  std::ptrdiff_t whole = 0, decimals = 0;
+};
+
+// Bit i set when byte i of the 16 at `p` is no digit.
+std::uint32_t non_digits(const char* p) {
+#ifdef __SSE2__
+  // Bytes moved down by '0' + 128 are digits when below -128 + 10, as signed.
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i moved = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>('0' + 128)));
+  const __m128i digits = _mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(-128 + 10)));
+  return ~static_cast<std::uint32_t>(_mm_movemask_epi8(digits)) & 0xFFFF;
+#else
+  std::uint32_t stops = 0;
+  for (int i = 0; i < 16; ++i) {
+    stops |= static_cast<std::uint32_t>(static_cast<unsigned char>(p[i] - '0') >= 10) << i;
+  }
+  return stops;
+#endif
+}
+
+// The value of the first `count` (at most 8) of the 8 digits read at `p`.
+std::uint64_t digits_value(const char* p, int count) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  std::uint64_t bytes;
+  std::memcpy(&bytes, p, 8);
+  const int unused = 4 * (8 - count);  // shifted twice, as 64 bits at once would be undefined
+  std::uint64_t digits = ((bytes & 0x0F * kOnes) << unused) << unused;
+  digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFULL;
+  digits = (digits * 100 + (digits >> 16)) & 0x0000FFFF0000FFFFULL;
+  return (digits * 10000 + (digits >> 32)) & 0xFFFFFFFFULL;
+}
+
+// Bytes that read_short_digits() may read from where the digits begin.
+constexpr std::ptrdiff_t kShortReach = 24;
+static_assert(kLineReadAhead >= kShortReach, "a line's numbers are read as short ones");
+
+// The digits from `p` on found with one look at 16 bytes, so that where the
+// number ends is known at once and the next number's reading need not wait for
+// this one's value. For a number shorter than 16 bytes with at most 8 digits on
+// either side of the point; false for any other. Reads kShortReach bytes; those
+// from `end` on count as no digits.
+bool read_short_digits(const char* p, const char* end, Digits& digits) {
+  std::uint32_t stops = non_digits(p) | 0x10000;
+  if (end - p < 16) stops |= ~std::uint32_t{0} << (end - p);
+  const int whole = __builtin_ctz(stops);
+  int decimals = 0, length = whole;
+  if (p + whole < end && p[whole] == '.') {
+    decimals = __builtin_ctz(stops >> (whole + 1));
+    length = whole + 1 + decimals;
+  }
+  if (length >= 16 || whole > 8 || decimals > 8) return false;
+  digits.mantissa = digits_value(p, whole) * kTens[decimals] + digits_value(p + whole + 1, decimals);
+  digits.end = p + length;
+  digits.whole = whole;
+  digits.decimals = decimals;
+  return true;
+}
+
+// The digits from `p` on, of any number of them.
+Digits read_any_digits(const char* p, const char* end) {
+  Digits digits;
+  digits.end = read_digits(p, end, digits.mantissa);
+  digits.whole = digits.end - p;
+  if (digits.end != end && *digits.end == '.') {
+    const char* const decimals_begin = digits.end + 1;
+    digits.end = read_digits(decimals_begin, end, digits.mantissa);
+    digits.decimals = digits.end - decimals_begin;
+  }
+  return digits;
+}
+
 // "-1234.567" from `p` on, up to the first byte that is no part of it: digits
 // with at most one point, read exactly without a general parser. A mantissa m up
 // to 2^53 and 10^k up to 10^22 are exact doubles, so m / 10^k is the correctly
-// rounded value, as std::from_chars would give it (Clinger's fast path). Returns
-// the end of the number, or nullptr when the number has another form (no digits,
-// too many) and the general parser must read it.
-const char* read_plain_decimal(const char* p, const char* end, double& value) {
+// rounded value, as std::from_chars would give it (Clinger's fast path). Bytes up
+// to `readable` (at least `end`) may be read, but only those before `end` count.
+// Returns the end of the number, or nullptr when the number has another form (no
+// digits, too many) and the general parser must read it.
+const char* read_plain_decimal(const char* p, const char* end, const char* readable,
+                               double& value) {
   static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   const bool negative = p != end && *p == '-';
   p += negative;
-  const char* const digits_begin = p;
-  std::uint64_t mantissa = 0;
-  p = read_digits(p, end, mantissa);
-  const std::ptrdiff_t whole_digits = p - digits_begin;
-  std::ptrdiff_t decimals = 0;
-  if (p != end && *p == '.') {
-    const char* const decimals_begin = ++p;
-    p = read_digits(p, end, mantissa);
-    decimals = p - decimals_begin;
+  Digits digits;
+  if (readable - p < kShortReach || !read_short_digits(p, end, digits)) {
+    digits = read_any_digits(p, end);
   }
-  if (whole_digits + decimals == 0 || whole_digits + decimals > 19 ||
-      mantissa > (std::uint64_t{1} << 53) || decimals > 22) {
+  const std::ptrdiff_t count = digits.whole + digits.decimals;
+  if (count == 0 || count > 19 || digits.mantissa > (std::uint64_t{1} << 53) ||
+      digits.decimals > 22) {
     return nullptr;
   }
-  value = static_cast<double>(mantissa) / kPowers[decimals];
+  value = static_cast<double>(digits.mantissa) / kPowers[digits.decimals];
   if (negative) value = -value;
-  return p;
+  return digits.end;
 }
 
 bool parse_plain_decimal(std::string_view text, double& value) {
   const char* const end = text.data() + text.size();
-  return read_plain_decimal(text.data(), end, value) == end;
+  return read_plain_decimal(text.data(), end, end, value) == end;
 }
 
 // A decimal number, finite, filling the whole field ("-12.5", "+3", "1.25e3").
@@ -169,16 +246,21 @@ bool parse_number(std::string_view text, double& value) {
 }  // namespace
 
 BlockReader::BlockReader(std::istream& in, const std::string& shown_name)
-    : in_(in), shown_name_(shown_name), block_(kPointBlockBytes) {}
+    : in_(in), shown_name_(shown_name), block_(kPointBlockBytes + kLineReadAhead) {}
 
 bool BlockReader::refill() {
   if (at_end_) return false;
   std::memmove(block_.data(), block_.data() + lines_end_, filled_ - lines_end_);
   filled_ -= lines_end_;
-  if (filled_ == block_.size()) block_.grow(2 * block_.size(), filled_);  // a very long line
-  in_.read(block_.data() + filled_, static_cast<std::streamsize>(block_.size() - filled_));
+  std::size_t room = block_.size() - kLineReadAhead;
+  if (filled_ == room) {  // a very long line
+    room *= 2;
+    block_.grow(room + kLineReadAhead, filled_);
+  }
+  in_.read(block_.data() + filled_, static_cast<std::streamsize>(room - filled_));
   filled_ += static_cast<std::size_t>(in_.gcount());
   if (in_.bad()) throw InputError(shown_name_ + ": the file cannot be read to its end");
+  std::memset(block_.data() + filled_, 0, kLineReadAhead);
   at_end_ = in_.eof();
   lines_end_ = filled_;
   if (!at_end_) {
@@ -263,7 +345,7 @@ bool PointForm::read_plain_point(std::string_view text, PointLine& line, double*
   }
   for (int c = 0; c < 3; ++c) {
     skip_blanks();
-    const char* const number_end = read_plain_decimal(p, end, xyz[c]);
+    const char* const number_end = read_plain_decimal(p, end, end + kLineReadAhead, xyz[c]);
     if (number_end == nullptr) return false;
     line.coordinates[c] = field(p - begin, number_end - begin);
     p = number_end;

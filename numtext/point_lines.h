@@ -54,6 +54,10 @@ class ByteBuffer {
   std::size_t size_;
 };
 
+/// Bytes after the end of every line a BlockReader offers that may be read: the
+/// next lines, or zeros after the last. Numbers are scanned 16 bytes at a time.
+constexpr std::size_t kLineReadAhead = 32;
+
 /// Reads a stream in blocks of at least kPointBlockBytes and offers each block's
 /// whole lines; a line longer than the block makes the block grow.
 class BlockReader {
@@ -98,7 +102,8 @@ class PointForm {
   explicit PointForm(const std::string& shown_name) : shown_name_(shown_name) {}
 
   /// Reads line `number` into `line`; a point's x, y, z go to `xyz`. Throws
-  /// InputError "FILE:LINE: ..." for a bad point line.
+  /// InputError "FILE:LINE: ..." for a bad point line. kLineReadAhead bytes after
+  /// `text` may be read, as after every line of a BlockReader.
   void read(std::string_view text, std::size_t number, PointLine& line, double* xyz);
 
   /// Whether the first point line has been read: from then on every line is read
