@@ -76,7 +76,11 @@ TEST(PointFile, PlainDecimalsReadAsFromCharsReadsThem) {
   std::vector<double> expected;
   const char* const edges[] = {"9007199254740992", "9007199254740993", "0.1", "-0.0000001",
                                "4000834.7876543219", "123456789012345678.9", "0.0000000000000000000001",
-                               "1.0000000000000000000000001", "-4503599627370497.5"};
+                               "1.0000000000000000000000001", "-4503599627370497.5",
+                               // numbers of 15, 16 and 17 bytes, 8 and 9 digits on a side
+                               "1234567.1234567", "12345678.123456", "12345678.1234567",
+                               "1234567.12345678", "12345678.12345678", "123456789.5",
+                               "0.123456789", ".12345678", "12345678.", "-99999999.9999999"};
   std::vector<std::string> numbers(std::begin(edges), std::end(edges));
   for (int i = 0; i < 20000; ++i) {
     const std::string digits = std::to_string(random() % 100000000000000000ULL);
