@@ -169,12 +169,13 @@ bool read_short_digits(const char* p, const char* end, Digits& digits) {
   std::uint32_t stops = non_digits(p) | 0x10000;
   if (end - p < 16) stops |= ~std::uint32_t{0} << (end - p);
   const int whole = __builtin_ctz(stops);
+  if (whole > 8) return false;
   int decimals = 0, length = whole;
   if (p + whole < end && p[whole] == '.') {
     decimals = __builtin_ctz(stops >> (whole + 1));
     length = whole + 1 + decimals;
   }
-  if (length >= 16 || whole > 8 || decimals > 8) return false;
+  if (length >= 16 || decimals > 8) return false;
   digits.mantissa = digits_value(p, whole) * kTens[decimals] + digits_value(p + whole + 1, decimals);
   digits.end = p + length;
   digits.whole = whole;
