@@ -78,6 +78,19 @@ std::string_view text_of(std::string_view line, const Field& field) {
   return line.substr(field.begin, field.end - field.begin);
 }
 
+// The value of the first `count` (at most 8) of the 8 digits read at `p`: the
+// digits moved to the top bytes behind zeros, then combined pairwise.
+std::uint64_t digits_value(const char* p, int count) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  std::uint64_t bytes;
+  std::memcpy(&bytes, p, 8);
+  const int unused = 4 * (8 - count);  // shifted twice, as 64 bits at once would be undefined
+  std::uint64_t digits = ((bytes & 0x0F * kOnes) << unused) << unused;
+  digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFULL;
+  digits = (digits * 100 + (digits >> 16)) & 0x0000FFFF0000FFFFULL;
+  return (digits * 10000 + (digits >> 32)) & 0xFFFFFFFFULL;
+}
+
 // How many of the 8 bytes at `p` are digits before the first other byte, with
 // their value, taken in a few operations on all 8 bytes at once (the bytes in
 // memory order of a little-endian machine).
@@ -91,12 +104,7 @@ int leading_digits(const char* p, std::uint64_t& value) {
                             (((bytes + 0x06 * kOnes) & 0xF0 * kOnes) ^ 0x30 * kOnes);
   const std::uint64_t flags = (((odd & 0x7F * kOnes) + 0x7F * kOnes) | odd) & 0x80 * kOnes;
   const int count = flags != 0 ? __builtin_ctzll(flags) / 8 : 8;
-  if (count == 0) return 0;
-  // The digits moved to the top bytes behind zeros, then combined pairwise.
-  std::uint64_t digits = (bytes & 0x0F * kOnes) << (8 * (8 - count));
-  digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFULL;
-  digits = (digits * 100 + (digits >> 16)) & 0x0000FFFF0000FFFFULL;
-  value = (digits * 10000 + (digits >> 32)) & 0xFFFFFFFFULL;
+  value = digits_value(p, count);
   return count;
 }
 
@@ -142,18 +150,6 @@ std::uint32_t non_digits(const char* p) {
   }
   return stops;
 #endif
-}
-
-// The value of the first `count` (at most 8) of the 8 digits read at `p`.
-std::uint64_t digits_value(const char* p, int count) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  std::uint64_t bytes;
-  std::memcpy(&bytes, p, 8);
-  const int unused = 4 * (8 - count);  // shifted twice, as 64 bits at once would be undefined
-  std::uint64_t digits = ((bytes & 0x0F * kOnes) << unused) << unused;
-  digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFULL;
-  digits = (digits * 100 + (digits >> 16)) & 0x0000FFFF0000FFFFULL;
-  return (digits * 10000 + (digits >> 32)) & 0xFFFFFFFFULL;
 }
 
 // Bytes that read_short_digits() may read from where the digits begin.
@@ -245,29 +241,6 @@ bool parse_number(std::string_view text, double& value) {
          std::isfinite(value);
 }
 
-// The name of a named line in its field, blanks trimmed; returns where the next
-// field begins, or nullptr when the line holds no separator.
-const char* split_off_name(std::string_view text, char separator, Field& name) {
-  const char* const begin = text.data();
-  const char* const end = begin + text.size();
-  const char* p = begin;
-  if (separator == ' ') {
-    while (p != end && is_blank(*p)) ++p;
-    const char* const first = p;
-    while (p != end && !is_blank(*p)) ++p;
-    name = field(first - begin, p - begin);
-    return p;
-  }
-  const char* const next = static_cast<const char*>(std::memchr(p, separator, end - p));
-  if (next == nullptr) return nullptr;
-  const char* first = p;
-  const char* last = next;
-  while (first < last && is_blank(*first)) ++first;
-  while (last > first && is_blank(last[-1])) --last;
-  name = field(first - begin, last - begin);
-  return next + 1;
-}
-
 }  // namespace
 
 BlockReader::BlockReader(std::istream& in, const std::string& shown_name)
@@ -349,8 +322,16 @@ void PointForm::decide_form(std::string_view text) {
 bool PointForm::read_plain_point(std::string_view text, PointLine& line, double* xyz) const {
   const char* const begin = text.data();
   const char* const end = begin + text.size();
-  const char* p = named_ ? split_off_name(text, separator_, line.name) : begin;
-  if (p == nullptr) return false;
+  const char* p = begin;
+  if (named_) {
+    split_fields(text, separator_, &line.name, 1);  // a point line is never blank
+    p = begin + line.name.end;
+    if (separator_ != ' ') {  // past the blanks after the name and the separator
+      p = static_cast<const char*>(std::memchr(p, separator_, end - p));
+      if (p == nullptr) return false;
+      ++p;
+    }
+  }
   for (int c = 0; c < 3; ++c) {
     while (p != end && is_blank(*p)) ++p;
     // Lines lie in a BlockReader's block, so bytes past `end` may be looked at.
