@@ -73,10 +73,7 @@ int main(int argc, char** argv) {
   AdjustmentResult result;
   const double adjustment =
       median_ms([&] { result = estimate_parameters(centred_source, centred_target); });
-  Inputs inputs;
-  inputs.source.text = source_text;
-  inputs.target.text = target_text;
-  inputs.test.text = test_text;
+  const GivenTexts texts{source_text, target_text, test_text};
   const PointMatrix test_points = point_matrix(test_list);
   const double report = median_ms([&] {
     const PointMatrix mapped = map_points({result.params, ave_src, ave_tar}, test_points);
@@ -86,8 +83,9 @@ int main(int argc, char** argv) {
     }
     const std::string joined = join_numbers(values);
     trace << joined << '\n';
-    std::string reason;
-    write_text_file("/dev/null", prediction_report_text(inputs, joined), reason);
+    StagedFile output("/dev/null", "/dev/null");
+    output.write(prediction_report_text(texts, joined));
+    output.commit();
   });
   std::printf(
       "n = %ld, milliseconds: parsing %.2f, trace prints %.2f, adjustment %.2f, report %.2f\n", n,

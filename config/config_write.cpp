@@ -10,7 +10,7 @@
 #include <string>
 
 #include "config/config.h"
-#include "numtext/numtext.h"
+#include "files/files.h"
 
 namespace helmert7 {
 namespace {
@@ -59,7 +59,7 @@ bool reads_back(const std::string& key, const std::string& value) {
 // false when the old file was left as it was.
 bool replace_file(const char* path, const std::string& text) {
   try {
-    StagedFile file(path);
+    StagedFile file(path, path);
     file.write(text);
     file.commit();
     return true;

@@ -2,7 +2,7 @@
 // The command-line tool: argument words in, console trace, output file, adjustment
 // report and exit status out. The only component that touches argv, the console
 // and exit codes; main() merely calls run(). Failures of every step are thrown
-// (InputError, NumericError) and caught once in run(), which writes one line.
+// (Failure, NumericError) and caught once in run(), which writes one line.
 #pragma once
 
 #include <ostream>

@@ -11,6 +11,7 @@
 
 #include "config/config.h"
 #include "driver/steps.h"
+#include "points/points.h"
 
 namespace helmert7 {
 namespace {
@@ -22,11 +23,11 @@ bool path_exists(const std::string& path) {
 
 // The configuration file as named, else beside the program.
 std::string configuration_path(const std::string& named, const std::string& exe_dir) {
-  if (named.empty()) throw InputError("--inputfile needs the name of a configuration file after it");
+  if (named.empty()) throw Failure("--inputfile needs the name of a configuration file after it");
   if (path_exists(named)) return named;
   const std::string beside_program = exe_dir + named;
   if (path_exists(beside_program)) return beside_program;
-  throw InputError("configuration file " + in_quotes(named) + " not found (tried " +
+  throw Failure("configuration file " + in_quotes(named) + " not found (tried " +
                    in_quotes(named) + " and " + in_quotes(beside_program) + ")");
 }
 
@@ -50,7 +51,7 @@ std::string file_line(const std::string& path, int line) {
 void check_issues(const std::string& path, const ConfigDocument& document) {
   for (const ConfigIssue& issue : document.issues) {
     if (is_coordinate_key(issue.key)) {
-      throw InputError(file_line(path, issue.line) + issue.what + " (key " + issue.key +
+      throw Failure(file_line(path, issue.line) + issue.what + " (key " + issue.key +
                        "); a value holds at most 32,767 bytes on one line: give large point "
                        "sets in a point file (" + issue.key + " = @points.csv)");
     }
@@ -59,7 +60,7 @@ void check_issues(const std::string& path, const ConfigDocument& document) {
   for (const ConfigRecord& record : document.records) {
     for (const ConfigIssue& issue : document.issues) {
       if (issue.line == record.line + 1 && issue.key.empty() && is_coordinate_key(record.key)) {
-        throw InputError(file_line(path, issue.line) + "a line without '=' after " + record.key +
+        throw Failure(file_line(path, issue.line) + "a line without '=' after " + record.key +
                          ": a value must stand on one line; give the points of many lines "
                          "in a point file (" + record.key + " = @points.csv)");
       }
@@ -70,12 +71,12 @@ void check_issues(const std::string& path, const ConfigDocument& document) {
 ConfigDocument configuration_document(const std::string& path) {
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) {
-    throw InputError("configuration file " + in_quotes(path) + " is a directory, not a file");
+    throw Failure("configuration file " + in_quotes(path) + " is a directory, not a file");
   }
   ConfigDocument document;
   std::string reason;
   if (!config_read_document(path.c_str(), document, reason)) {
-    throw InputError("cannot read configuration file " + in_quotes(path) + ": " + reason);
+    throw Failure("cannot read configuration file " + in_quotes(path) + ": " + reason);
   }
   check_issues(path, document);
   return document;
@@ -98,23 +99,28 @@ void apply_configuration(const std::string& path, Inputs& inputs) {
 
 void check_present(const Inputs& inputs) {
   if (inputs.source.text.empty()) {
-    throw InputError("no source points: give them as --inputsrc \"x1,y1,z1,x2,y2,z2,...\" "
+    throw Failure("no source points: give them as --inputsrc \"x1,y1,z1,x2,y2,z2,...\" "
                      "or as src=... in the file named by --inputfile");
   }
   if (inputs.target.text.empty()) {
-    throw InputError("no target points: give them as --inputdes \"x1,y1,z1,x2,y2,z2,...\" "
+    throw Failure("no target points: give them as --inputdes \"x1,y1,z1,x2,y2,z2,...\" "
                      "or as des=... in the file named by --inputfile");
   }
 }
 
+// The point file that "@name" named, opened for reading.
+std::unique_ptr<std::istream> open_point_file(const CoordinateText& input) {
+  auto file = std::make_unique<std::ifstream>(input.path, std::ios::binary);
+  if (!*file) {
+    throw Failure(std::string("cannot read the ") + input.role + " point file " +
+                  in_quotes(input.path) + ": " + std::strerror(errno));
+  }
+  return file;
+}
+
 // The common points of a point file, with their names when it gives them.
 CoordinateList read_points(const CoordinateText& input, std::vector<std::string>& names) {
-  std::ifstream file(input.path, std::ios::binary);
-  if (!file) {
-    throw InputError(std::string("cannot read the ") + input.role + " point file " +
-                     in_quotes(input.path) + ": " + std::strerror(errno));
-  }
-  PointFile points = read_point_file(file, input.path);
+  PointFile points = read_point_file(*open_point_file(input), input.path);
   names = std::move(points.names);
   return std::move(points.coordinates);
 }
@@ -127,7 +133,7 @@ CoordinateList parsed(const CoordinateText& input) {
     // Blanks or tabs between two numbers are the likely cause.
     const bool hint = has_blanks_between_digits(input.text) &&
                       what.find("separate the values with commas") == std::string::npos;
-    throw InputError(std::string("cannot read the ") + input.role + " points (" + input.origin +
+    throw Failure(std::string("cannot read the ") + input.role + " points (" + input.origin +
                      "): " + what + (hint ? "; separate the values with commas" : ""));
   }
 }
@@ -137,9 +143,9 @@ CoordinateList parsed(const CoordinateText& input) {
 void resolve_point_file(CoordinateText& input) {
   if (input.text.empty() || input.text.front() != '@') return;
   const std::string name = input.text.substr(1);
-  if (name.empty()) throw InputError(std::string("no file after '@' for the ") + input.role + " points");
+  if (name.empty()) throw Failure(std::string("no file after '@' for the ") + input.role + " points");
   if (name == "-" && std::string(input.role) != "test") {
-    throw InputError(std::string("standard input (@-) can give only the test points, not the ") +
+    throw Failure(std::string("standard input (@-) can give only the test points, not the ") +
                      input.role + " points");
   }
   const std::filesystem::path given(name);
@@ -171,7 +177,7 @@ void check_distinct_files(const Invocation& invocation, const Inputs& inputs,
   for (std::size_t i = 0; i < files.size(); ++i) {
     for (std::size_t j = i + 1; j < files.size(); ++j) {
       if (!same_file(files[i].second, files[j].second)) continue;
-      throw InputError(files[j].first + " " + in_quotes(files[j].second) + " is " +
+      throw Failure(files[j].first + " " + in_quotes(files[j].second) + " is " +
                        files[i].first + " " + in_quotes(files[i].second) +
                        ": a run never writes over its own input or one output over another; "
                        "give each file its own name");
@@ -180,8 +186,6 @@ void check_distinct_files(const Invocation& invocation, const Inputs& inputs,
 }
 
 }  // namespace
-
-bool streams_test_points(const Inputs& inputs) { return !inputs.test.path.empty(); }
 
 Inputs read_inputs(const Invocation& invocation) {
   Inputs inputs;
@@ -201,7 +205,11 @@ Inputs read_inputs(const Invocation& invocation) {
                                                   : read_points(inputs.source, inputs.source_names);
   inputs.target_list = inputs.target.path.empty() ? parsed(inputs.target)
                                                   : read_points(inputs.target, inputs.target_names);
-  if (!streams_test_points(inputs)) inputs.test_list = parsed(inputs.test);
+  if (inputs.test.path.empty()) {
+    inputs.test_list = parsed(inputs.test);
+  } else if (inputs.test.path != "-") {
+    inputs.test_file = open_point_file(inputs.test);
+  }
   return inputs;
 }
 

@@ -114,7 +114,7 @@ std::string option_value(const OptionMap& options, const char* name) {
 std::optional<std::string> report_path(const OptionMap& options) {
   const auto found = options.find("--reportfile");
   if (found == options.end()) return std::nullopt;
-  if (found->second.empty()) throw InputError(needs_value("--reportfile"));
+  if (found->second.empty()) throw Failure(needs_value("--reportfile"));
   return found->second;
 }
 
@@ -123,7 +123,7 @@ bool exact_rotation(const OptionMap& options) {
   const std::string model = option_value(options, "--rotation");
   if (model.empty() || model == "small") return false;
   if (model == "exact") return true;
-  throw InputError("--rotation takes small or exact, not " + shown_word(model));
+  throw Failure("--rotation takes small or exact, not " + shown_word(model));
 }
 
 // The paths and texts that the option map gives; the default output file lies
@@ -143,8 +143,6 @@ Invocation invocation_of(const OptionMap& options, const std::string& exe_dir) {
 }
 
 }  // namespace
-
-std::string in_quotes(const std::string& text) { return "'" + escape_control_bytes(text) + "'"; }
 
 std::string exe_dir_of(const std::string& program_path) {
 #ifdef _WIN32
@@ -191,16 +189,16 @@ void check_command_line(const std::vector<std::string>& words, const CommandLine
     std::string message = "unknown option " + shown_word(word);
     const std::string nearest = nearest_option(word);
     if (!nearest.empty()) message += " (did you mean " + nearest + "?)";
-    throw InputError(message + "; the options are " + option_list());
+    throw Failure(message + "; the options are " + option_list());
   }
   if (!command_line.unbound.empty()) {
-    throw InputError("the word " + shown_word(command_line.unbound.front()) +
+    throw Failure("the word " + shown_word(command_line.unbound.front()) +
                      " is no option's value: every option before it already has one; a "
                      "coordinate text that holds blanks must be quoted, as in --inputsrc "
                      "\"1, 2, 3, ...\"");
   }
   if (!command_line.without_value.empty()) {
-    throw InputError(needs_value(command_line.without_value.front()));
+    throw Failure(needs_value(command_line.without_value.front()));
   }
 }
 

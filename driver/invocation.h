@@ -47,7 +47,7 @@ struct Invocation {
 };
 
 /// Answers --help and --version, else echoes the words and builds the invocation.
-/// Throws InputError for an unknown option, a value word that no option takes and
+/// Throws Failure for an unknown option, a value word that no option takes and
 /// --reportfile without a name.
 Invocation read_invocation(const std::vector<std::string>& args, std::ostream& out);
 
@@ -72,13 +72,10 @@ struct CommandLine {
 /// as its value word.
 CommandLine bind_words(const std::vector<std::string>& words, std::ostream& out);
 
-/// Throws InputError when the command line cannot be taken as given: a word
+/// Throws Failure when the command line cannot be taken as given: a word
 /// beginning with "--" that is no option name (with the nearest name when one or
 /// two edits away), else the first unbound value word, else the first option that
 /// no value word reached.
 void check_command_line(const std::vector<std::string>& words, const CommandLine& command_line);
-
-/// The text between single quotes, its control bytes escaped, for messages.
-std::string in_quotes(const std::string& text);
 
 }  // namespace helmert7

@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "driver/driver.h"
-#include "numtext/numtext.h"
+#include "files/files.h"
 
 int main(int argc, char** argv) {
   helmert7::treat_file_size_limit_as_error();

@@ -26,7 +26,7 @@ std::string blank_hint(const Inputs& inputs) {
 void check_whole_points(const CoordinateText& input, const CoordinateList& values) {
   const std::size_t tail = values.size() % 3;
   if (tail == 0) return;
-  throw InputError(std::string("the ") + input.role + " text holds " +
+  throw Failure(std::string("the ") + input.role + " text holds " +
                    values_counted(values.size()) + "; a point is three values: " +
                    (tail == 2 ? "one is missing or two are extra" : "one is extra or two are missing") +
                    (has_blanks_between_digits(input.text) ? kBlankHint : ""));
@@ -36,27 +36,18 @@ void check_whole_points(const CoordinateText& input, const CoordinateList& value
 void check_point_counts(const Inputs& inputs) {
   const std::size_t n_src = inputs.source_list.size() / 3, n_tar = inputs.target_list.size() / 3;
   if (n_src != n_tar) {
-    throw InputError("the source text gives " + std::to_string(n_src) +
+    throw Failure("the source text gives " + std::to_string(n_src) +
                      " points but the target text gives " + std::to_string(n_tar) +
                      " points; every source point needs its target point" +
                      (std::min(n_src, n_tar) < 3 ? blank_hint(inputs) : std::string()));
   }
   if (n_src < 3) {
-    throw InputError(std::to_string(n_src) +
+    throw Failure(std::to_string(n_src) +
                      " common points are too few: the seven parameters need at least three "
                      "points that are not collinear; the source text gives " +
                      values_counted(inputs.source_list.size()) + " and the target text " +
                      values_counted(inputs.target_list.size()) + blank_hint(inputs));
   }
-}
-
-// "2 source points have no target point: P7, P9"
-std::string unmatched_warning(const std::vector<std::string>& names, const char* side,
-                              const char* other) {
-  std::string list;
-  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + excerpt_of(name).text;
-  return std::to_string(names.size()) + " " + side + (names.size() == 1 ? " point has no " : " points have no ") +
-         other + " point: " + list;
 }
 
 // The points that both files name, in the source file's order; the others are
@@ -83,10 +74,9 @@ void match_by_name(const Inputs& inputs, Network& network) {
   for (const std::string& name : inputs.target_names) {
     if (!matched.count(name)) target_only.push_back(name);
   }
-  if (!source_only.empty()) network.warnings.push_back(unmatched_warning(source_only, "source", "target"));
-  if (!target_only.empty()) network.warnings.push_back(unmatched_warning(target_only, "target", "source"));
+  network.pairing = {true, std::move(source_only), std::move(target_only)};
   if (network.names.size() < 3) {
-    throw InputError(std::to_string(network.names.size()) + " names are common to " +
+    throw Failure(std::to_string(network.names.size()) + " names are common to " +
                      in_quotes(inputs.source.path) + " and " + in_quotes(inputs.target.path) +
                      ": the seven parameters need at least three common points");
   }
@@ -102,21 +92,8 @@ void print_centroid(std::ostream& out, const char* name, const Eigen::RowVector3
 
 }  // namespace
 
-PointMatrix point_matrix(const CoordinateList& values) {
-  const Eigen::Index n = static_cast<Eigen::Index>(values.size() / 3);
-  PointMatrix points(n, 3);
-  for (Eigen::Index i = 0; i < n; ++i) {
-    points.row(i) << values[3 * i], values[3 * i + 1], values[3 * i + 2];
-  }
-  return points;
-}
-
-std::string point_label(const Network& network, Eigen::Index index) {
-  const auto i = static_cast<std::size_t>(index);
-  return i < network.names.size() ? network.names[i] : std::to_string(index + 1);
-}
-
-Network form_network(const Inputs& inputs, std::ostream& out) {
+Network form_network(const Inputs& inputs, Trace& trace) {
+  std::ostream& out = trace.out;
   Network network;
   if (!inputs.source_names.empty() && !inputs.target_names.empty()) {
     match_by_name(inputs, network);

@@ -11,7 +11,12 @@ namespace {
 // that could not be written fails the run, after the files.
 void check_console(std::ostream& out) {
   out.flush();
-  if (!out) throw InputError("cannot write the trace to standard output (closed or full)");
+  if (!out) throw Failure("cannot write the trace to standard output (closed or full)");
+}
+
+void print_warnings(const std::vector<std::string>& warnings, std::ostream& err) {
+  for (const std::string& warning : warnings) err << "helmert7: warning: " << warning << '\n';
+  err.flush();
 }
 
 }  // namespace
@@ -23,16 +28,17 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       check_console(out);
       return kExitSuccess;
     }
-    const Inputs inputs = read_inputs(invocation);
-    const Network network = form_network(inputs, out);
-    const Fit fit = adjust(invocation, network, inputs, out);
-    Outputs outputs;
-    stage_output_file(invocation, inputs, fit, out, outputs);
-    stage_adjustment_report(invocation, network, fit, outputs);
-    put_outputs_in_place(invocation, outputs);
+    Inputs inputs = read_inputs(invocation);
+    Trace trace{out};
+    const Network network = form_network(inputs, trace);
+    const Fit fit = adjust(invocation, network, inputs, trace);
+    Prediction prediction = predict(invocation, inputs, fit, trace);
+    const std::vector<std::string> warnings = fit_warnings(network, fit);
+    Outputs outputs = stage_output_file(invocation, inputs, fit, prediction);
+    stage_adjustment_report(invocation, {network, fit, prediction.points, warnings}, outputs);
+    put_outputs_in_place(outputs);
     check_console(out);
-    for (const std::string& warning : fit.warnings) err << "helmert7: warning: " << warning << '\n';
-    err.flush();
+    print_warnings(warnings, err);
     return kExitSuccess;
   } catch (const std::exception& e) {
     err << "helmert7: " << e.what() << std::endl;

@@ -1,20 +1,25 @@
 // SPDX-License-Identifier: MIT
-// The seven-parameter similarity (Helmert) transformation in its small-angle form
-// and its estimation by Gauss-Newton least squares.
+// The seven-parameter similarity (Helmert) transformation and its estimation by
+// Gauss-Newton least squares, with the statistics of the fit. Pure numerics:
+// nothing here prints or touches files; failures throw NumericError.
 //
-// Model, in the coordinate-frame rotation convention (the position-vector
-// convention differs only by the sign of the three angles), with k = 1 + m:
-//   X = tx + k*((x + ez*y) - ey*z)
-//   Y = ty + k*((-(ez*x) + y) + ex*z)
-//   Z = tz + k*((ey*x - ex*y) + z)
-// Angles in radians, m a unitless scale difference, translations in the unit of
-// the coordinates. The model is applied to centred coordinates: subtract the source
-// centroid before, add the target centroid after.
-// Also the network's centroids and extent, the mapping of further points, and the
-// statistics of a converged adjustment: covariance, correlations, standardized
-// residuals and Pope's tau test, origin-based and pivoted parameters, the small-angle
-// model's error and the errors of mapped points.
-// Pure numerics: nothing here prints or touches files. Failures throw NumericError.
+// Two rotation models, both in the coordinate-frame convention (the frame turns;
+// the position-vector convention turns the point, which flips the sign of the
+// angles), with k = 1 + m:
+//   exact:       X = t + k R x,  R = Rz(ez) Ry(ey) Rx(ex), as PROJ's helmert
+//                +exact builds it; Rx(a) = [1 0 0; 0 cos a sin a; 0 -sin a cos a]
+//   small-angle: R replaced by its first-order terms, I + [0 ez -ey; -ez 0 ex;
+//                ey -ex 0], which is PROJ's helmert +approx:
+//     X = tx + k*((x + ez*y) - ey*z)
+//     Y = ty + k*((-(ez*x) + y) + ex*z)
+//     Z = tz + k*((ey*x - ex*y) + z)
+//   the small model's error at distance d from the centroid is about |w|^2 d / 2,
+//   |w| the length of (ex, ey, ez).
+// Angles in radians, m a unitless scale difference, translations and coordinates
+// in the unit of the coordinates (any unit; metres for geodetic work). The model
+// is applied to centred coordinates: subtract the source centroid before, add the
+// target centroid after. Points are rows of a PointMatrix; residuals and their
+// derivatives interleave X, Y, Z point by point.
 #pragma once
 
 #include <Eigen/Core>
@@ -22,6 +27,9 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "numtext/numtext.h"
 
 namespace helmert7 {
 
@@ -37,9 +45,9 @@ using PointMatrix = Eigen::Matrix<double, Eigen::Dynamic, 3>;
 enum class RotationModel { small, exact };
 
 /// A numeric failure: rank-deficient normal matrix, non-finite values, bad shapes.
-class NumericError : public std::runtime_error {
+class NumericError : public Failure {
  public:
-  using std::runtime_error::runtime_error;
+  using Failure::Failure;
 };
 
 struct AdjustmentResult {
@@ -272,5 +280,41 @@ struct FitStatistics {
 FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransformation& mapping,
                              const PointMatrix& centred_source, Eigen::VectorXd residuals,
                              const PointMatrix& test_points);
+
+/// How the source and target points were paired: by the names of two point
+/// files, or by their places in the texts; the names found in one file only.
+struct Pairing {
+  bool by_name = false;
+  std::vector<std::string> source_only, target_only;
+};
+
+/// The common points as given, their centroids and the points centred on them.
+struct Network {
+  std::vector<std::string> names;  ///< of the points, when point files give them
+  Pairing pairing;
+  PointMatrix source, target;
+  Eigen::RowVector3d ave_src, ave_tar;
+  PointMatrix centred_source, centred_target;
+};
+
+/// What messages and reports call common point `index` (0-based): its name, else
+/// its 1-based number.
+std::string point_label(const Network& network, Eigen::Index index);
+
+/// The points of a list of (x, y, z) triples, one per row; a tail of one or two
+/// values is no point.
+PointMatrix point_matrix(const std::vector<double>& values);
+
+/// A converged adjustment, the mapping it gives and its statistics.
+struct Fit {
+  AdjustmentResult result;
+  CentredTransformation mapping;
+  FitStatistics statistics;  ///< residuals included
+};
+
+/// The fit of `network` by a converged `result`, with the prediction errors of
+/// `test_points` (as given). Throws NumericError for a non-finite residual.
+Fit assess_fit(const Network& network, const AdjustmentResult& result,
+               const PointMatrix& test_points);
 
 }  // namespace helmert7

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The common points as a network: its checks, redundancy and extent, and the
-// mapping of points as given (not centred) with the centred model.
+// The common points as a network: its checks, labels, redundancy and extent, the
+// mapping of points as given (not centred) with the centred model, and the fit.
 #include <cmath>
 #include <string>
 
@@ -70,6 +70,31 @@ Eigen::VectorXd mapped_residuals(const CentredTransformation& mapping, const Poi
     }
   }
   return residuals;
+}
+
+std::string point_label(const Network& network, Eigen::Index index) {
+  const auto i = static_cast<std::size_t>(index);
+  return i < network.names.size() ? network.names[i] : std::to_string(index + 1);
+}
+
+PointMatrix point_matrix(const std::vector<double>& values) {
+  const Eigen::Index n = static_cast<Eigen::Index>(values.size() / 3);
+  PointMatrix points(n, 3);
+  for (Eigen::Index i = 0; i < n; ++i) {
+    points.row(i) << values[3 * i], values[3 * i + 1], values[3 * i + 2];
+  }
+  return points;
+}
+
+Fit assess_fit(const Network& network, const AdjustmentResult& result,
+               const PointMatrix& test_points) {
+  Fit fit;
+  fit.result = result;
+  fit.mapping = {result.params, network.ave_src, network.ave_tar, result.model};
+  fit.statistics =
+      fit_statistics(result, fit.mapping, network.centred_source,
+                     mapped_residuals(fit.mapping, network.source, network.target), test_points);
+  return fit;
 }
 
 }  // namespace helmert7

@@ -96,6 +96,8 @@ void append_escaped(std::string& shown, unsigned char byte) {
 
 }  // namespace
 
+std::string in_quotes(std::string_view text) { return "'" + escape_control_bytes(text) + "'"; }
+
 std::string escape_control_bytes(std::string_view text) {
   std::string shown;
   for (std::size_t i = 0; i < text.size(); ++i) {

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: MIT
-// Number texts and the output file: coordinate texts ("1.5, 2, 3e2,...") become
-// lists of doubles, doubles become "%f" texts joined by commas, and a finished
-// text is written to a file. Parsing throws std::invalid_argument or
-// std::out_of_range; nothing here prints.
+// Number texts: coordinate texts ("1.5, 2, 3e2,...") become lists of doubles by
+// the rules of std::stod in the C locale; doubles become the texts of C's "%f",
+// "%.*g" and "%.*f", or the shortest text that reads back alike, to the byte what
+// printf writes. Also the quoting of user input in messages, and Failure, the one
+// error type of a run. Parsing throws std::invalid_argument or std::out_of_range;
+// nothing here prints or touches files.
 #pragma once
 
 #include <cstddef>
-#include <functional>
-#include <istream>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -37,6 +36,9 @@ bool has_blanks_between_digits(std::string_view text);
 /// that quotes user input stays on one line.
 std::string escape_control_bytes(std::string_view text);
 
+/// The text between single quotes, its control bytes escaped, for messages.
+std::string in_quotes(std::string_view text);
+
 /// What a message quotes of a text that may be long: at most its first 40 bytes,
 /// control bytes escaped, and whether bytes were left out.
 struct Excerpt {
@@ -45,9 +47,10 @@ struct Excerpt {
 };
 Excerpt excerpt_of(std::string_view text);
 
-/// A failure of the input as given (a text, a file, the command line), thrown
-/// where it is found; its message names the input.
-class InputError : public std::runtime_error {
+/// A failure of a run that the user can mend (a text, a file, the command line, an
+/// output that cannot be written, points that give no fit), thrown where it is
+/// found with a message that names the input; the run catches it once.
+class Failure : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
@@ -82,81 +85,5 @@ std::string format_fixed(double value, int decimals);
 
 /// The number text forms of all values, separated by "," with none at either end.
 std::string join_numbers(const std::vector<double>& values);
-
-/// The common points of a point file: x, y, z of each point in file order, and
-/// their names when the file gives them (else `names` is empty).
-struct PointFile {
-  std::vector<double> coordinates;
-  std::vector<std::string> names;
-};
-
-/// Reads a file of points, one to a line: "[name] x y z [anything else]", fields
-/// separated by blanks or tabs, commas or semicolons (the first point line's
-/// separator holds for the file). Blank lines and lines beginning with '#' are
-/// skipped, and so is a first line whose x, y and z fields are no numbers (a
-/// header). Three fields are x y z; four or more a name, x, y, z and fields kept as
-/// they stand; every point line has the form of the first. CR LF and LF alike; a
-/// UTF-8 byte-order mark is skipped. Numbers are decimal, finite. A name may not
-/// repeat. Throws InputError "FILE:LINE: what is wrong", FILE being `shown_name`.
-PointFile read_point_file(std::istream& in, const std::string& shown_name);
-
-/// Streams a file of points to map (names may repeat): reads kPointBlockBytes of
-/// the file at a time, lets `map` replace the x, y, z triples of at most
-/// kPointChunk points at a time in place, and passes the rewritten text to
-/// `write`, in file order: every line as it stood (line end "\n"), a point line
-/// with its x, y, z fields replaced by the mapped values in the number text form.
-/// `write` runs on a thread of its own, one call at a time. Memory does not grow
-/// with the file. Returns the number of points. Throws InputError as
-/// read_point_file does, also for a point that maps to a non-finite coordinate.
-constexpr std::size_t kPointBlockBytes = std::size_t{1} << 20;
-constexpr std::size_t kPointChunk = 4096;
-std::size_t map_point_stream(std::istream& in, const std::string& shown_name,
-                             const std::function<void(double* xyz, std::size_t points)>& map,
-                             const std::function<void(std::string_view text)>& write);
-
-/// Whether two paths name the same file: the same device and inode (on Windows,
-/// volume and file index) when both exist, else the same absolute path once the
-/// links of its existing part are resolved. Neither file is changed.
-bool same_file(const std::string& a, const std::string& b);
-
-/// A file that cannot be written; the message is the system's reason ("No such
-/// file or directory").
-class FileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-/// A file written beside its destination and put in place whole. write() appends
-/// text (in text mode: CR LF line ends on Windows) to a temporary file in the
-/// destination's folder; commit() makes it durable and renames it over the
-/// destination, keeping the old file's owner, group and mode (a new file gets the
-/// usual mode). Symbolic links are followed and the file they name replaced. A
-/// file with several hard links is rewritten in place at commit() and restored if
-/// that fails; a device or pipe is written at commit(). Until commit() succeeds the
-/// destination is untouched, and a StagedFile destroyed uncommitted removes its
-/// temporary file. Every failure throws FileError.
-class StagedFile {
- public:
-  explicit StagedFile(const std::string& path);
-  ~StagedFile();
-  StagedFile(const StagedFile&) = delete;
-  StagedFile& operator=(const StagedFile&) = delete;
-
-  void write(std::string_view text);
-  void commit();
-
-  struct State;
-
- private:
-  std::unique_ptr<State> state_;
-};
-
-/// Replaces the file at `path` by `text` through a StagedFile. Returns true when it
-/// is in place; otherwise false with the system's reason in `reason`.
-bool write_text_file(const std::string& path, const std::string& text, std::string& reason);
-
-/// Makes a file-size limit (ulimit -f) a write error instead of a signal that ends
-/// the process.
-void treat_file_size_limit_as_error();
 
 }  // namespace helmert7

@@ -104,7 +104,7 @@ TEST(OptionTable, NamesEveryOptionInTheUsageAndTheRefusal) {
   std::string refusal;
   try {
     check_command_line({"--bogus"}, CommandLine());
-  } catch (const InputError& e) {
+  } catch (const Failure& e) {
     refusal = e.what();
   }
   std::string previous;

@@ -22,14 +22,19 @@
 #include <unistd.h>
 #endif
 
-#include "numtext/numtext.h"
+#include "files/files.h"
 
 namespace helmert7 {
 namespace {
 
 namespace fs = std::filesystem;
 
-[[noreturn]] void fail_with(int error) { throw FileError(std::strerror(error != 0 ? error : EIO)); }
+// The system's reason for a failed step, given its name by StagedFile's methods.
+struct SystemFailure {
+  std::string reason;
+};
+
+[[noreturn]] void fail_with(int error) { throw SystemFailure{std::strerror(error != 0 ? error : EIO)}; }
 
 // The file a path names once its symbolic links are followed: the file to replace.
 std::string followed(const std::string& path) {
@@ -205,7 +210,7 @@ bool overwrite(int descriptor, std::string_view text) {
     if (::ftruncate(descriptor, 0) != 0 || ::lseek(descriptor, 0, SEEK_SET) != 0) return false;
     write_all(descriptor, text);
     return ::fsync(descriptor) == 0;
-  } catch (const FileError&) {
+  } catch (const SystemFailure&) {
     return false;
   }
 }
@@ -237,7 +242,7 @@ void open_destination(StagedFile::State& state) {
     if (state.descriptor >= 0) {
       try {
         give_identity(state.descriptor, state.old, state.exists);
-      } catch (const FileError&) {
+      } catch (const SystemFailure&) {
         discard(state);  // the constructor fails, so no destructor will
         throw;
       }
@@ -312,34 +317,36 @@ void treat_file_size_limit_as_error() { std::signal(SIGXFSZ, SIG_IGN); }
 
 #endif
 
-StagedFile::StagedFile(const std::string& path) : state_(std::make_unique<State>()) {
-  // An empty name names no file, and a NUL would cut the name short.
-  if (path.empty()) fail_with(ENOENT);
-  if (path.find('\0') != std::string::npos) fail_with(EINVAL);
-  state_->destination = followed(path);
-  open_destination(*state_);
+StagedFile::StagedFile(const std::string& path, const std::string& shown)
+    : state_(std::make_unique<State>()), shown_(shown) {
+  failing_as_file_error([&] {
+    // An empty name names no file, and a NUL would cut the name short.
+    if (path.empty()) fail_with(ENOENT);
+    if (path.find('\0') != std::string::npos) fail_with(EINVAL);
+    state_->destination = followed(path);
+    open_destination(*state_);
+  });
 }
 
 StagedFile::~StagedFile() {
   if (!state_->committed) discard(*state_);
 }
 
-void StagedFile::write(std::string_view text) { put(*state_, text); }
+void StagedFile::write(std::string_view text) {
+  failing_as_file_error([&] { put(*state_, text); });
+}
 
 void StagedFile::commit() {
-  put_in_place(*state_);
+  failing_as_file_error([&] { put_in_place(*state_); });
   state_->committed = true;
 }
 
-bool write_text_file(const std::string& path, const std::string& text, std::string& reason) {
+template <typename Step>
+void StagedFile::failing_as_file_error(const Step& step) {
   try {
-    StagedFile file(path);
-    file.write(text);
-    file.commit();
-    return true;
-  } catch (const FileError& e) {
-    reason = e.what();
-    return false;
+    step();
+  } catch (const SystemFailure& failure) {
+    throw FileError(shown_, failure.reason);
   }
 }
 

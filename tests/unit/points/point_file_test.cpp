@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "numtext/numtext.h"
+#include "points/points.h"
 
 namespace helmert7 {
 namespace {
@@ -30,7 +30,7 @@ PointFile read_text(const std::string& text) {
 std::string failure_of(const std::string& text) {
   try {
     read_text(text);
-  } catch (const InputError& e) {
+  } catch (const Failure& e) {
     return e.what();
   }
   return "(no failure)";
@@ -236,7 +236,7 @@ TEST(PointFile, UsualLinesReadAsTheyReadFieldByField) {
       bool refused = false;
       try {
         file = read_text(text);
-      } catch (const InputError&) {
+      } catch (const Failure&) {
         refused = true;
       }
       ASSERT_EQ(refused, expected.refused) << line;
@@ -298,14 +298,14 @@ TEST(PointStream, KeepsEveryByteButTheCoordinates) {
 }
 
 TEST(PointStream, RefusesABadLineAndANonFiniteResult) {
-  EXPECT_THROW(mapped("A 1 2 3\nB 1 2\n"), InputError);
+  EXPECT_THROW(mapped("A 1 2 3\nB 1 2\n"), Failure);
   std::istringstream in("A 1 2 3\n");
   try {
     map_point_stream(
         in, "map.txt", [](double* xyz, std::size_t) { xyz[1] = HUGE_VAL; },
         [](std::string_view) {});
     FAIL() << "no failure";
-  } catch (const InputError& e) {
+  } catch (const Failure& e) {
     EXPECT_EQ(std::string(e.what()), "map.txt:1: the point maps to a non-finite coordinate (too large)");
   }
 }
@@ -396,17 +396,17 @@ TEST(PointStream, LinesAcrossBlocksComeOutWhole) {
 
 TEST(PointStream, NamesALineFarIntoTheFileByItsNumber) {
   const std::string text = numbered_points(100000).in + "Q 1 2\n" + numbered_points(10).in;
-  EXPECT_THROW(mapped(text), InputError);
+  EXPECT_THROW(mapped(text), Failure);
   try {
     mapped(text);
-  } catch (const InputError& e) {
+  } catch (const Failure& e) {
     EXPECT_EQ(std::string(e.what()), "map.txt:100001: expected name x y z, found 3 fields");
   }
   std::istringstream in(numbered_points(100000).in + "P7 1 2 3\n");
   try {
     read_point_file(in, "pts.csv");
     FAIL() << "no failure";
-  } catch (const InputError& e) {
+  } catch (const Failure& e) {
     EXPECT_EQ(std::string(e.what()), "pts.csv:100001: the name 'P7' was given on line 7 already; "
                                      "a common point needs a name of its own");
   }
@@ -423,10 +423,10 @@ TEST(PointStream, AFailedWriteEndsTheStream) {
       map_point_stream(
           in, "map.txt", [](double*, std::size_t) {},
           [&](std::string_view) {
-            if (calls++ == failing) throw FileError("No space left on device");
+            if (calls++ == failing) throw Failure("No space left on device");
           });
       ADD_FAILURE() << "no failure";
-    } catch (const FileError& e) {
+    } catch (const Failure& e) {
       EXPECT_EQ(std::string(e.what()), "No space left on device");
     }
     EXPECT_EQ(calls, failing + 1) << "writes after a failure";
@@ -438,7 +438,7 @@ TEST(PointStream, AFailedWriteEndsTheStream) {
                    [&](std::string_view chunk) {
                      lines += static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\n'));
                    }),
-               InputError);
+               Failure);
   EXPECT_LT(lines, 200000u);
 }
 

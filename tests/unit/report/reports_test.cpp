@@ -6,7 +6,7 @@
 #include <limits>
 #include <sstream>
 
-#include "driver/steps.h"
+#include "report/report.h"
 
 namespace helmert7 {
 namespace {
@@ -40,11 +40,7 @@ TEST(ParameterReport, ResidualsAreWrittenAsTheyAreNotClamped) {
 }
 
 TEST(PredictionReport, RepeatsTheTextsAsGiven) {
-  Inputs inputs;
-  inputs.source.text = " 1, 2,3";
-  inputs.target.text = "4,5,6 ";
-  inputs.test.text = "7,8,9,";
-  EXPECT_EQ(prediction_report_text(inputs, "1.000000"),
+  EXPECT_EQ(prediction_report_text({" 1, 2,3", "4,5,6 ", "7,8,9,"}, "1.000000"),
             "src= 1, 2,3\ndes=4,5,6 \ntest=7,8,9,\noutput=1.000000\n");
 }
 
@@ -78,14 +74,13 @@ TEST(AdjustmentReport, WarnsOfLargeRotationsAndOfLowRedundancy) {
     rotated_network(c.angle, c.points, network.centred_source, network.centred_target);
     network.source = network.centred_source;
     network.target = network.centred_target;
-    Fit fit;
-    fit.result = estimate_parameters(network.source, network.target);
-    fit.mapping = mapping_of(fit.result.params);
-    fit.residuals = mapped_residuals(fit.mapping, network.source, network.target);
-    fit.statistics = fit_statistics(fit.result, fit.mapping, network.centred_source, fit.residuals,
-                                    PointMatrix(0, 3));
-    fit.warnings = fit_warnings(network, fit);
-    const std::string report = adjustment_report_text(Invocation(), network, fit, Outputs());
+    network.ave_src.setZero();
+    network.ave_tar.setZero();
+    const Fit fit = assess_fit(network, estimate_parameters(network.source, network.target),
+                               PointMatrix(0, 3));
+    const std::vector<std::string> fit_warnings_ = fit_warnings(network, fit);
+    const std::string report =
+        adjustment_report_text({network, fit, MappedPoints(), fit_warnings_});
     const std::string warnings = report.substr(report.find("## Warnings\n"));
     EXPECT_EQ(warnings.find("warning: the small-angle model") != std::string::npos,
               c.small_angle_warning)

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #endif
 
-#include "numtext/numtext.h"
+#include "files/files.h"
 
 namespace helmert7 {
 namespace {

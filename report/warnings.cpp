@@ -2,7 +2,7 @@
 // The warnings of a fit that succeeded: each says what is wrong and what to do.
 #include <cmath>
 
-#include "driver/steps.h"
+#include "report/report.h"
 
 namespace helmert7 {
 namespace {
@@ -12,17 +12,15 @@ constexpr double kScaleLimit = 0.01;       // |m| above 1%
 constexpr double kRotationErrorLimit = 1e-4;  // radians
 constexpr Eigen::Index kLowRedundancy = 3;
 
-std::string shortest(double value) { return format_shortest(value); }
-
 std::string small_angle_warning(const FitStatistics& statistics, const ParameterVector& params) {
   return "the small-angle model is off by about " + format_fixed(statistics.small_angle_error, 4) +
-         " m at the farthest point (rotation " + shortest(params.segment<3>(3).norm()) +
+         " m at the farthest point (rotation " + format_shortest(params.segment<3>(3).norm()) +
          " rad, " + format_fixed(statistics.farthest, 1) +
          " m from the centroid); the rotation is too large for it: use --rotation exact";
 }
 
 std::string scale_warning(double m) {
-  return "the scale factor 1 + m is " + shortest(1.0 + m) + " (m = " + shortest(m * 1e6) +
+  return "the scale factor 1 + m is " + format_shortest(1.0 + m) + " (m = " + format_shortest(m * 1e6) +
          " ppm): " +
          (1.0 + m <= 0.0 ? "mirrored coordinates, or points paired wrongly"
                          : "mismatched units, or points paired wrongly") +
@@ -38,8 +36,28 @@ std::string outlier_warning(const Network& network, const FitStatistics& statist
 
 std::string geometry_warning(const FitStatistics& statistics) {
   return "the rotation is poorly determined (standard error " +
-         shortest(statistics.rotation_error) +
+         format_shortest(statistics.rotation_error) +
          " rad): the common points are nearly collinear; add points off their line";
+}
+
+// "2 source points have no target point: P7, P9"
+std::string unmatched_warning(const std::vector<std::string>& names, const char* side,
+                              const char* other) {
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + excerpt_of(name).text;
+  return std::to_string(names.size()) + " " + side +
+         (names.size() == 1 ? " point has no " : " points have no ") + other + " point: " + list;
+}
+
+std::vector<std::string> pairing_warnings(const Pairing& pairing) {
+  std::vector<std::string> warnings;
+  if (!pairing.source_only.empty()) {
+    warnings.push_back(unmatched_warning(pairing.source_only, "source", "target"));
+  }
+  if (!pairing.target_only.empty()) {
+    warnings.push_back(unmatched_warning(pairing.target_only, "target", "source"));
+  }
+  return warnings;
 }
 
 }  // namespace
@@ -47,7 +65,7 @@ std::string geometry_warning(const FitStatistics& statistics) {
 std::vector<std::string> fit_warnings(const Network& network, const Fit& fit) {
   const FitStatistics& statistics = fit.statistics;
   const double m = fit.result.params(6);
-  std::vector<std::string> warnings;
+  std::vector<std::string> warnings = pairing_warnings(network.pairing);
   if (fit.mapping.model == RotationModel::small && statistics.small_angle_error > kSmallAngleLimit) {
     warnings.push_back(small_angle_warning(statistics, fit.result.params));
   }

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "driver/steps.h"
+#include "report/report.h"
 
 namespace helmert7 {
 namespace {
@@ -16,23 +16,21 @@ constexpr double kArcSecondsPerRadian = 206264.80624709636;  // 180 * 3600 / pi
 const char* const kTranslationNames[] = {"tx", "ty", "tz"};
 const char* const kAngleNames[] = {"ex", "ey", "ez"};
 
-std::string shortest(double value) { return format_shortest(value); }
-
 // "name = value unit (standard error s unit)"
 std::string value_line(const std::string& name, double value, double error, const char* unit) {
-  return name + " = " + shortest(value) + " " + unit + " (standard error " + shortest(error) + " " +
+  return name + " = " + format_shortest(value) + " " + unit + " (standard error " + format_shortest(error) + " " +
          unit + ")\n";
 }
 
 std::string angle_line(const std::string& name, double radians, double error) {
-  return name + " = " + shortest(radians * kArcSecondsPerRadian) +
-         " arc-seconds = " + shortest(radians) + " rad (standard error " +
-         shortest(error * kArcSecondsPerRadian) + " arc-seconds = " + shortest(error) + " rad)\n";
+  return name + " = " + format_shortest(radians * kArcSecondsPerRadian) +
+         " arc-seconds = " + format_shortest(radians) + " rad (standard error " +
+         format_shortest(error * kArcSecondsPerRadian) + " arc-seconds = " + format_shortest(error) + " rad)\n";
 }
 
 std::string point_line(const char* name, const Eigen::RowVector3d& point) {
-  return std::string(name) + " = " + shortest(point(0)) + " " + shortest(point(1)) + " " +
-         shortest(point(2)) + " m\n";
+  return std::string(name) + " = " + format_shortest(point(0)) + " " + format_shortest(point(1)) + " " +
+         format_shortest(point(2)) + " m\n";
 }
 
 // The seven parameters with their standard errors.
@@ -58,7 +56,7 @@ std::string summary_section(const Fit& fit, Eigen::Index points) {
   return "## Summary\ncommon points: " + std::to_string(points) +
          "\nredundancy (3n - 7): " + std::to_string(fit.statistics.redundancy) +
          "\niterations: " + std::to_string(fit.result.iterations) +
-         "\nsigma0: " + shortest(fit.result.sigma0) + " m\n" + model_line(fit);
+         "\nsigma0: " + format_shortest(fit.result.sigma0) + " m\n" + model_line(fit);
 }
 
 std::string centred_section(const Fit& fit) {
@@ -101,10 +99,10 @@ std::string correlation_section(const ParameterCovariance& correlations, double 
 }
 
 std::string helmert_terms(const ParameterVector& params) {
-  return " +x=" + shortest(params(0)) + " +y=" + shortest(params(1)) +
-         " +z=" + shortest(params(2)) + " +rx=" + shortest(params(3) * kArcSecondsPerRadian) +
-         " +ry=" + shortest(params(4) * kArcSecondsPerRadian) +
-         " +rz=" + shortest(params(5) * kArcSecondsPerRadian) + " +s=" + shortest(params(6) * 1e6);
+  return " +x=" + format_shortest(params(0)) + " +y=" + format_shortest(params(1)) +
+         " +z=" + format_shortest(params(2)) + " +rx=" + format_shortest(params(3) * kArcSecondsPerRadian) +
+         " +ry=" + format_shortest(params(4) * kArcSecondsPerRadian) +
+         " +rz=" + format_shortest(params(5) * kArcSecondsPerRadian) + " +s=" + format_shortest(params(6) * 1e6);
 }
 
 std::string proj_section(const Fit& fit) {
@@ -116,7 +114,7 @@ std::string proj_section(const Fit& fit) {
          "+proj=helmert" +
          helmert_terms(statistics.origin) + " +convention=coordinate_frame" + form +
          "\n+proj=molobadekas" + helmert_terms(statistics.pivoted) + " +px=" +
-         shortest(pivot(0)) + " +py=" + shortest(pivot(1)) + " +pz=" + shortest(pivot(2)) +
+         format_shortest(pivot(0)) + " +py=" + format_shortest(pivot(1)) + " +pz=" + format_shortest(pivot(2)) +
          " +convention=coordinate_frame" + (is_exact(fit) ? " +exact" : "") +
          "\n+proj=helmert" + helmert_terms(statistics.position_vector) +
          " +convention=position_vector" + form + "\n";
@@ -132,7 +130,7 @@ std::string outlier_test_line(const FitStatistics& statistics, double sigma0) {
     return "no outlier test: the redundancy is below 2\n";
   }
   return "critical value tau = " + format_fixed(statistics.critical_value, 4) +
-         " (Pope, alpha = " + shortest(kOutlierAlpha) + " for the network, alpha0 = " +
+         " (Pope, alpha = " + format_shortest(kOutlierAlpha) + " for the network, alpha0 = " +
          format_general(statistics.alpha0, 6) + " per component (Sidak), r = " +
          std::to_string(statistics.redundancy) + ")\n";
 }
@@ -155,14 +153,13 @@ std::string residual_section(const Network& network, const FitStatistics& statis
   return text;
 }
 
-std::string prediction_section(const Fit& fit) {
-  const PointMatrix& errors = fit.statistics.prediction_errors;
+std::string prediction_section(const MappedPoints& points, const PointMatrix& errors) {
   std::string text =
       "\n## Predicted points (m) and their standard errors (m)\n# point X Y Z sX sY sZ\n";
   std::string without_errors;
-  for (Eigen::Index i = 0; i < fit.predicted.rows(); ++i) {
+  for (Eigen::Index i = 0; i < points.mapped.rows(); ++i) {
     text += std::to_string(i + 1);
-    for (int c = 0; c < 3; ++c) text += " " + format_fixed(fit.predicted(i, c), 6);
+    for (int c = 0; c < 3; ++c) text += " " + format_fixed(points.mapped(i, c), 6);
     if (errors.row(i).allFinite()) {
       for (int c = 0; c < 3; ++c) text += " " + format_fixed(errors(i, c), 4);
     } else {
@@ -177,6 +174,12 @@ std::string prediction_section(const Fit& fit) {
   return text;
 }
 
+// Streamed test points are counted, not listed.
+std::string streamed_section(const MappedPoints& points) {
+  return "\n## Predicted points\n" + std::to_string(points.count) +
+         " points mapped into the output file " + in_quotes(points.output_path) + "\n";
+}
+
 std::string warning_section(const std::vector<std::string>& warnings) {
   std::string text = "\n## Warnings\n";
   for (const std::string& warning : warnings) text += "warning: " + warning + "\n";
@@ -185,39 +188,20 @@ std::string warning_section(const std::vector<std::string>& warnings) {
 
 }  // namespace
 
-// Streamed test points are counted, not listed.
-std::string streamed_section(const Invocation& invocation, const Outputs& outputs) {
-  return "\n## Predicted points\n" + std::to_string(outputs.mapped_points) +
-         " points mapped into the output file " + in_quotes(invocation.output_path) + "\n";
-}
-
-std::string adjustment_report_text(const Invocation& invocation, const Network& network,
-                                   const Fit& fit, const Outputs& outputs) {
+std::string adjustment_report_text(const ReportContent& content) {
+  const auto& [network, fit, points, warnings] = content;
   const FitStatistics& statistics = fit.statistics;
-  const Eigen::Index points = network.source.rows();
   std::string text = std::string("# helmert7 ") + HELMERT7_VERSION + " adjustment report\n\n" +
-                     summary_section(fit, points) + centred_section(fit) + origin_section(fit) +
+                     summary_section(fit, network.source.rows()) + centred_section(fit) +
+                     origin_section(fit) +
                      correlation_section(statistics.origin_correlations, fit.result.sigma0) +
-                     proj_section(fit) +
-                     residual_section(network, statistics, fit.result.sigma0);
-  if (fit.predicting) {
-    text += fit.test_points.rows() == 0 && outputs.mapped_points > 0
-                ? streamed_section(invocation, outputs)
-                : prediction_section(fit);
+                     proj_section(fit) + residual_section(network, statistics, fit.result.sigma0);
+  if (points.asked) {
+    text += points.streamed && points.count > 0
+                ? streamed_section(points)
+                : prediction_section(points, statistics.prediction_errors);
   }
-  return text + warning_section(fit.warnings);
-}
-
-void stage_adjustment_report(const Invocation& invocation, const Network& network,
-                             const Fit& fit, Outputs& outputs) {
-  if (invocation.report_path.empty()) return;
-  try {
-    outputs.report_file = std::make_unique<StagedFile>(invocation.report_path);
-    outputs.report_file->write(adjustment_report_text(invocation, network, fit, outputs));
-  } catch (const FileError& e) {
-    throw InputError("cannot write the report file " + in_quotes(invocation.report_path) + ": " +
-                     e.what());
-  }
+  return text + warning_section(warnings);
 }
 
 }  // namespace helmert7

@@ -14,10 +14,23 @@
 #include <string>
 
 #include "../test_support.h"
-#include "numtext/numtext.h"
+#include "files/files.h"
 
 namespace helmert7 {
 namespace {
+
+// Replaces the file at `path` by `text`; false with the system's reason when it failed.
+bool write_text_file(const std::string& path, const std::string& text, std::string& reason) {
+  try {
+    StagedFile file(path, path);
+    file.write(text);
+    file.commit();
+    return true;
+  } catch (const FileError& e) {
+    reason = e.reason();
+    return false;
+  }
+}
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -107,13 +120,13 @@ TEST_F(WriteTextFile, NothingChangesBeforeTheCommit) {
   const fs::path path = dir_ / "out.txt";
   test::write_bytes(path, "old\n");
   {
-    StagedFile file(path.string());
+    StagedFile file(path.string(), "the file");
     file.write("new\n");
     EXPECT_EQ(read_bytes(path), "old\n");
   }
   EXPECT_EQ(read_bytes(path), "old\n");
   EXPECT_EQ(scratch_.entries(), std::vector<std::string>{"out.txt"});
-  StagedFile file(path.string());
+  StagedFile file(path.string(), "the file");
   file.write("new\n");
   file.write("more\n");
   file.commit();

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "numtext/numtext.h"
-#include "numtext/point_lines.h"
+#include "points/points.h"
+#include "points/point_lines.h"
 
 namespace helmert7 {
 namespace {
@@ -99,7 +99,7 @@ void format_chunk(const Chunk& chunk, const PointForm& form, TextBuffer& out) {
     }
     const double* xyz = &chunk.xyz[3 * point];
     if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
-      throw InputError(form.where(chunk.line_numbers[point]) +
+      throw Failure(form.where(chunk.line_numbers[point]) +
                        "the point maps to a non-finite coordinate (too large)");
     }
     append_mapped(out, chunk.lines[i], xyz);

@@ -15,8 +15,8 @@
 #include <emmintrin.h>
 #endif
 
-#include "numtext/numtext.h"
-#include "numtext/point_lines.h"
+#include "points/points.h"
+#include "points/point_lines.h"
 
 namespace helmert7 {
 namespace {
@@ -257,7 +257,7 @@ bool BlockReader::refill() {
   }
   in_.read(block_.data() + filled_, static_cast<std::streamsize>(room - filled_));
   filled_ += static_cast<std::size_t>(in_.gcount());
-  if (in_.bad()) throw InputError(shown_name_ + ": the file cannot be read to its end");
+  if (in_.bad()) throw Failure(shown_name_ + ": the file cannot be read to its end");
   std::memset(block_.data() + filled_, 0, kLineReadAhead);
   at_end_ = in_.eof();
   lines_end_ = filled_;
@@ -287,7 +287,7 @@ void PointForm::read(std::string_view text, std::size_t number, PointLine& line,
   seen_line_ = true;
   if (first && is_header(content)) return;
   if (!form_known_) decide_form(content);
-  if (text.size() > UINT32_MAX) throw InputError(where(number) + "the line is longer than 4 GiB");
+  if (text.size() > UINT32_MAX) throw Failure(where(number) + "the line is longer than 4 GiB");
   read_point(content, number, line, xyz);
   line.name = field(line.name.begin + mark, line.name.end + mark);
   for (Field& coordinate : line.coordinates) coordinate = field(coordinate.begin + mark, coordinate.end + mark);
@@ -365,7 +365,7 @@ void PointForm::read_point(std::string_view text, std::size_t number, PointLine&
     line.coordinates[c] = fields[x + c];
     const std::string_view value = text_of(text, fields[x + c]);
     if (!parse_number(value, xyz[c])) {
-      throw InputError(where(number) + "'" + excerpt_of(value).text + "' is not a number (" +
+      throw Failure(where(number) + "'" + excerpt_of(value).text + "' is not a number (" +
                        kAxes[c] + ")");
     }
   }
@@ -380,7 +380,7 @@ void PointForm::refuse_form(std::string_view text, std::size_t number) const {
                                 ? std::to_string(numbers) + (numbers == 1 ? " number" : " numbers")
                                 : std::to_string(fields.size()) +
                                       (fields.size() == 1 ? " field" : " fields");
-  throw InputError(where(number) + (named_ ? "expected name x y z" : "expected x y z") +
+  throw Failure(where(number) + (named_ ? "expected name x y z" : "expected x y z") +
                    ", found " + found +
                    (fields.size() >= 4 ? " (the first point line has no name)" : ""));
 }
@@ -403,7 +403,7 @@ PointFile read_point_file(std::istream& in, const std::string& shown_name) {
       std::string name(text_of(text, line.name));
       const auto [found, added] = first_line_of.emplace(name, lines.number());
       if (!added) {
-        throw InputError(form.where(lines.number()) + "the name '" + excerpt_of(name).text +
+        throw Failure(form.where(lines.number()) + "the name '" + excerpt_of(name).text +
                          "' was given on line " + std::to_string(found->second) +
                          " already; a common point needs a name of its own");
       }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Inside numtext: the lines of point files. A BlockReader reads a stream a block
+// Inside points: the lines of point files. A BlockReader reads a stream a block
 // at a time and hands out its whole lines, which a LineCursor takes one by one;
 // a PointForm tells headers, comments and point lines apart and reads a point's
 // fields, holding what the first point line decided for the whole file.
@@ -65,7 +65,7 @@ class BlockReader {
   BlockReader(std::istream& in, const std::string& shown_name);
 
   /// Keeps the unfinished last line, reads on and returns true; false at the end.
-  /// Throws InputError when the stream fails.
+  /// Throws Failure when the stream fails.
   bool refill();
 
   /// The whole lines of the block, line ends included; at the end of the stream
@@ -102,7 +102,7 @@ class PointForm {
   explicit PointForm(const std::string& shown_name) : shown_name_(shown_name) {}
 
   /// Reads line `number` into `line`; a point's x, y, z go to `xyz`. Throws
-  /// InputError "FILE:LINE: ..." for a bad point line. kLineReadAhead bytes after
+  /// Failure "FILE:LINE: ..." for a bad point line. kLineReadAhead bytes after
   /// `text` may be read, as after every line of a BlockReader.
   void read(std::string_view text, std::size_t number, PointLine& line, double* xyz);
 

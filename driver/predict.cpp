@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: MIT
+// The test points mapped, with their console lines: the mapped list of a
+// coordinate text, or the count of a point file's points streamed into the staged
+// output file; then sigma0, the parameters' standard errors and the elapsed time.
+#include <iostream>
+
+#include "driver/steps.h"
+#include "points/points.h"
+
+namespace helmert7 {
+namespace {
+
+// Console labels, as GBK bytes whatever the console's code page.
+const char kLabelPrediction[] = "\xC4\xA3\xD0\xCD\xD4\xA4\xB2\xE2\xBD\xE1\xB9\xFB\x3A\x20";
+const char kLabelSigma0[] = "\xB5\xA5\xCE\xBB\xC8\xA8\xD6\xD0\xCE\xF3\xB2\xEE\x3A\x20";
+const char kLabelSigmax[] = "\xB2\xCE\xCA\xFD\xD6\xD0\xCE\xF3\xB2\xEE\x3A";
+const char kLabelElapsed[] = "\xCF\xFB\xBA\xC4\xCA\xB1\xBC\xE4\x3A\x20";
+
+// "%g", as the default number format of an output stream writes a double.
+std::string general_number(double value) { return format_general(value, 6); }
+
+// The precision lines of a prediction run, after the predictions.
+void print_precision(const Fit& fit, const Trace& trace) {
+  trace.out << kLabelSigma0 << general_number(fit.result.sigma0) << std::endl;
+  trace.out << kLabelSigmax << std::endl;
+  print_matrix(trace.out, "sigmax", fit.result.sigmax);
+  const std::chrono::duration<double> elapsed =
+      std::chrono::steady_clock::now() - trace.adjustment_started;
+  trace.out << kLabelElapsed << general_number(elapsed.count()) << " s" << std::endl;
+}
+
+// The values of the rows of `points`, x, y, z for each.
+std::vector<double> values_of(const PointMatrix& points) {
+  std::vector<double> values;
+  values.reserve(static_cast<std::size_t>(points.size()));
+  for (Eigen::Index i = 0; i < points.rows(); ++i) {
+    values.insert(values.end(), {points(i, 0), points(i, 1), points(i, 2)});
+  }
+  return values;
+}
+
+// Test points from a point file, mapped chunk by chunk into the output file.
+void stream_test_points(const Invocation& invocation, Inputs& inputs, const Fit& fit,
+                        Prediction& prediction) {
+  prediction.streamed_file = std::make_unique<StagedFile>(
+      invocation.output_path, "the output file " + in_quotes(invocation.output_path));
+  const bool from_stdin = !inputs.test_file;
+  StagedFile& output = *prediction.streamed_file;
+  prediction.points.streamed = true;
+  prediction.points.output_path = invocation.output_path;
+  prediction.points.count = map_point_stream(
+      from_stdin ? std::cin : *inputs.test_file, from_stdin ? "standard input" : inputs.test.path,
+      [&fit](double* xyz, std::size_t points) { map_in_place(fit.mapping, xyz, points); },
+      [&output](std::string_view text) { output.write(text); });
+}
+
+}  // namespace
+
+Prediction predict(const Invocation& invocation, Inputs& inputs, const Fit& fit, Trace& trace) {
+  Prediction prediction;
+  prediction.points.asked = !inputs.test_list.empty() || !inputs.test.path.empty();
+  if (!prediction.points.asked) return prediction;
+  if (!inputs.test.path.empty()) {
+    stream_test_points(invocation, inputs, fit, prediction);
+    trace.out << kLabelPrediction << prediction.points.count << " points -> "
+              << invocation.output_path << std::endl;
+  } else {
+    prediction.points.mapped = map_points(fit.mapping, point_matrix(inputs.test_list));
+    prediction.joined = join_numbers(values_of(prediction.points.mapped));
+    trace.out << kLabelPrediction << prediction.joined << std::endl;
+  }
+  print_precision(fit, trace);
+  return prediction;
+}
+
+}  // namespace helmert7
