@@ -68,9 +68,9 @@ void false_alarms(Eigen::Index n, int networks) {
     const Eigen::VectorXd w =
         standardized_residuals(source, mapped_residuals(mapping, source, target), r);
     const int redundancy = static_cast<int>(3 * n - 7);
-    old_alarms += outlier_point(w, pope_critical_value(redundancy, 0.001)) >= 0;
-    new_alarms += outlier_point(w, pope_critical_value(
-                                       redundancy, per_component_alpha(kOutlierAlpha, n))) >= 0;
+    old_alarms += !outlier_points(w, pope_critical_value(redundancy, 0.001)).empty();
+    new_alarms += !outlier_points(w, pope_critical_value(
+                                       redundancy, per_component_alpha(kOutlierAlpha, n))).empty();
   }
   std::printf("false alarms at n = %ld (%d clean networks): alpha 0.001 per component %.1f%%, "
               "Sidak 5%% per network %.1f%%\n",

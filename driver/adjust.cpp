@@ -25,7 +25,9 @@ Fit adjust(const Invocation& invocation, const Network& network, const Inputs& i
   }
   out << kLabelParameters << std::endl;
   print_matrix(out, "Args", result.params);
-  return assess_fit(network, result, point_matrix(inputs.test_list));
+  Fit fit = assess_fit(network, result, point_matrix(inputs.test_list));
+  check_plausible(network, fit);
+  return fit;
 }
 
 }  // namespace helmert7

@@ -48,10 +48,17 @@ void stream_test_points(const Invocation& invocation, Inputs& inputs, const Fit&
   StagedFile& output = *prediction.streamed_file;
   prediction.points.streamed = true;
   prediction.points.output_path = invocation.output_path;
+  TestPointSurvey survey(fit);
   prediction.points.count = map_point_stream(
       from_stdin ? std::cin : *inputs.test_file, from_stdin ? "standard input" : inputs.test.path,
-      [&fit](double* xyz, std::size_t points) { map_in_place(fit.mapping, xyz, points); },
+      [&fit, &survey](double* xyz, std::size_t points) {
+        survey.add(xyz, points);
+        map_in_place(fit.mapping, xyz, points);
+      },
       [&output](std::string_view text) { output.write(text); });
+  prediction.points.farthest = survey.farthest();
+  prediction.points.model_error = survey.model_error();
+  prediction.points.errors = spread_of(survey.errors());
 }
 
 }  // namespace

@@ -23,6 +23,8 @@
 #pragma once
 
 #include <Eigen/Core>
+#include <algorithm>
+#include <limits>
 #include <cstddef>
 #include <functional>
 #include <stdexcept>
@@ -161,10 +163,10 @@ Eigen::VectorXd standardized_residuals(const PointMatrix& source, const Eigen::V
 /// quantile of Student's t at 1 - alpha/2 with r - 1 degrees of freedom. NaN for r < 2.
 double pope_critical_value(int redundancy, double alpha);
 
-/// The point (0-based) whose component has the largest |standardized residual|,
-/// when that exceeds `critical_value`; otherwise -1. Only one point is named: the
-/// others are tested again once it is taken out.
-Eigen::Index outlier_point(const Eigen::VectorXd& standardized, double critical_value);
+/// The points (0-based, in order) with a component whose |standardized residual|
+/// exceeds `critical_value`; none for a NaN critical value.
+std::vector<Eigen::Index> outlier_points(const Eigen::VectorXd& standardized,
+                                         double critical_value);
 
 /// The same mapping with translations from the origin of the source system:
 /// mapped = T0 + (1 + m) R x. Angles and scale are those of `params`.
@@ -266,7 +268,7 @@ struct FitStatistics {
   Eigen::VectorXd standardized;             ///< residuals / (sigma0 sqrt(q))
   double alpha0 = 0;                        ///< the outlier test's level per component
   double critical_value = 0;                ///< Pope's tau at alpha0; NaN when r < 2
-  Eigen::Index outlier = -1;                ///< 0-based point, or -1
+  std::vector<Eigen::Index> outliers;       ///< 0-based points over tau
   double largest_w = 0;                     ///< the largest finite |standardized residual|
   double rotation_error = 0;                ///< the largest standard error of an angle (rad)
   double farthest = 0;                      ///< of a common or test point from ave_src
@@ -305,16 +307,106 @@ std::string point_label(const Network& network, Eigen::Index index);
 /// values is no point.
 PointMatrix point_matrix(const std::vector<double>& values);
 
-/// A converged adjustment, the mapping it gives and its statistics.
+/// How far a fit can be trusted, in the unit of the coordinates: its noise against
+/// the rounding of coordinates this large, the small-angle model against the exact
+/// similarity of the same points (Umeyama's closed form, the exact least-squares
+/// fit), and the shape of the network.
+struct FitAssessment {
+  double rounding_floor = 0;  ///< 64 ulps of the largest |coordinate|: residuals below are rounding
+  bool fits_to_rounding = false;  ///< sigma0 at or below the rounding floor
+  double exact_sigma0 = 0;        ///< of the exact similarity (the fit's own for the exact model)
+  ParameterVector exact_params = ParameterVector::Zero();  ///< of the exact similarity
+  /// The small-angle mapping minus the exact one, an affine map of the centred
+  /// point p (a row): p difference + offset; zero for the exact model.
+  Eigen::Matrix3d difference = Eigen::Matrix3d::Zero();
+  Eigen::RowVector3d offset = Eigen::RowVector3d::Zero();
+  double model_error = 0;     ///< largest |difference| at the common points
+  double test_model_error = 0;  ///< largest |difference| at the test points of a text
+  double target_extent = 0;   ///< of the centred target points
+  Eigen::Vector3d spreads = Eigen::Vector3d::Zero();  ///< RMS of the centred source along its principal axes, largest first
+  Eigen::Vector3d weakest_axis = Eigen::Vector3d::UnitX();  ///< of the rotation least well determined
+  /// The noise the model error is measured against: the exact fit's sigma0, at
+  /// least the rounding floor.
+  double noise() const { return std::max(exact_sigma0, rounding_floor); }
+  /// The noise at points up to `distance` from the centroid, where the rounding of
+  /// the mapping itself grows with the distance.
+  double noise_within(double distance) const;
+  /// Whether the small-angle fit is the worse of the two: only then can its
+  /// difference from the exact similarity be its error (points made by the
+  /// small-angle model itself fit it better).
+  bool small_model_worse = false;
+};
+
+/// A converged adjustment, the mapping it gives, its statistics and assessment.
 struct Fit {
   AdjustmentResult result;
   CentredTransformation mapping;
   FitStatistics statistics;  ///< residuals included
+  FitAssessment assessment;
 };
 
 /// The fit of `network` by a converged `result`, with the prediction errors of
 /// `test_points` (as given). Throws NumericError for a non-finite residual.
 Fit assess_fit(const Network& network, const AdjustmentResult& result,
                const PointMatrix& test_points);
+
+/// The small-angle model's error at the common points is far beyond the noise when
+/// it exceeds this many times the noise and one millionth of the network's extent.
+constexpr double kModelErrorRefusal = 20.0;
+/// It is worth a warning beyond this many times the noise.
+constexpr double kModelErrorWarning = 2.0;
+/// Points whose sigma0 exceeds this share of the network's extent are not the same points.
+constexpr double kUnrelatedShare = 0.01;
+
+/// Throws NumericError for a fit that is plainly wrong: points that do not belong
+/// together (sigma0 above 1% of the extent even for the exact similarity), or a
+/// small-angle fit far from the exact one (scale not positive, or mapping the
+/// points many times the noise away from it).
+void check_plausible(const Network& network, const Fit& fit);
+
+/// sX^2 + sY^2 + sZ^2 of a point mapped with the estimated parameters, a quadratic
+/// in the centred point p: p quadratic p' + linear p + constant (exact: the design
+/// block is linear in p).
+struct PositionVariance {
+  Eigen::Matrix3d quadratic;
+  Eigen::RowVector3d linear;
+  double constant = 0;
+  double at(const Eigen::RowVector3d& p) const {
+    return (p * quadratic).dot(p) + linear.dot(p) + constant;
+  }
+};
+PositionVariance position_variance(const CentredTransformation& mapping,
+                                   const ParameterCovariance& covariance);
+
+/// The largest, median and smallest of standard errors, and the (0-based) place of
+/// the largest; NaN and -1 for none.
+struct ErrorSpread {
+  double largest = std::numeric_limits<double>::quiet_NaN();
+  double median = std::numeric_limits<double>::quiet_NaN();
+  double smallest = std::numeric_limits<double>::quiet_NaN();
+  std::ptrdiff_t worst = -1;
+};
+ErrorSpread spread_of(std::vector<float> errors);
+
+/// What a run learns of test points mapped a chunk at a time: how far they lie
+/// from the source centroid, the small-angle model's error there, and each
+/// point's 3-D standard error sqrt(sX^2 + sY^2 + sZ^2).
+class TestPointSurvey {
+ public:
+  explicit TestPointSurvey(const Fit& fit);
+  /// Takes `points` (x, y, z) triples as given, before they are mapped.
+  void add(const double* xyz, std::size_t points);
+
+  double farthest() const { return farthest_; }
+  double model_error() const { return model_error_; }
+  /// The standard errors in point order, as floats to keep memory small.
+  const std::vector<float>& errors() const { return errors_; }
+
+ private:
+  const Fit& fit_;
+  PositionVariance variance_;
+  double farthest_ = 0, model_error_ = 0;
+  std::vector<float> errors_;
+};
 
 }  // namespace helmert7

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The common points as a network: its checks, labels, redundancy and extent, the
-// mapping of points as given (not centred) with the centred model, and the fit.
+// mapping of points as given (not centred) with the centred model.
 #include <cmath>
 #include <string>
 
@@ -84,17 +84,6 @@ PointMatrix point_matrix(const std::vector<double>& values) {
     points.row(i) << values[3 * i], values[3 * i + 1], values[3 * i + 2];
   }
   return points;
-}
-
-Fit assess_fit(const Network& network, const AdjustmentResult& result,
-               const PointMatrix& test_points) {
-  Fit fit;
-  fit.result = result;
-  fit.mapping = {result.params, network.ave_src, network.ave_tar, result.model};
-  fit.statistics =
-      fit_statistics(result, fit.mapping, network.centred_source,
-                     mapped_residuals(fit.mapping, network.source, network.target), test_points);
-  return fit;
 }
 
 }  // namespace helmert7

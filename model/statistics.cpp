@@ -58,16 +58,14 @@ double per_component_alpha(double alpha, Eigen::Index points) {
   return -std::expm1(std::log1p(-alpha) / static_cast<double>(3 * points));
 }
 
-Eigen::Index outlier_point(const Eigen::VectorXd& standardized, double critical_value) {
-  Eigen::Index worst = -1;
-  double largest = 0.0;
+std::vector<Eigen::Index> outlier_points(const Eigen::VectorXd& standardized,
+                                         double critical_value) {
+  std::vector<Eigen::Index> points;
   for (Eigen::Index i = 0; i < standardized.size(); ++i) {
-    if (std::isfinite(standardized(i)) && std::fabs(standardized(i)) > largest) {
-      largest = std::fabs(standardized(i));
-      worst = i / 3;
-    }
+    const bool over = std::fabs(standardized(i)) > critical_value;  // false for NaN
+    if (over && (points.empty() || points.back() != i / 3)) points.push_back(i / 3);
   }
-  return largest > critical_value ? worst : -1;  // false for a NaN critical value
+  return points;
 }
 
 ParameterVector origin_based_parameters(const ParameterVector& params,
@@ -156,7 +154,7 @@ FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransf
   fit.residuals = std::move(residuals);
   fit.alpha0 = per_component_alpha(kOutlierAlpha, centred_source.rows());
   fit.critical_value = pope_critical_value(static_cast<int>(fit.redundancy), fit.alpha0);
-  fit.outlier = outlier_point(fit.standardized, fit.critical_value);
+  fit.outliers = outlier_points(fit.standardized, fit.critical_value);
   for (const double w : fit.standardized) {
     if (std::isfinite(w)) fit.largest_w = std::max(fit.largest_w, std::fabs(w));
   }

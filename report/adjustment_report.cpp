@@ -56,7 +56,7 @@ std::string summary_section(const Fit& fit, Eigen::Index points) {
   return "## Summary\ncommon points: " + std::to_string(points) +
          "\nredundancy (3n - 7): " + std::to_string(fit.statistics.redundancy) +
          "\niterations: " + std::to_string(fit.result.iterations) +
-         "\nsigma0: " + format_shortest(fit.result.sigma0) + " m\n" + model_line(fit);
+         "\nsigma0: " + format_shortest(fit.result.sigma0) + " coordinate units\n" + model_line(fit);
 }
 
 std::string centred_section(const Fit& fit) {
@@ -120,9 +120,32 @@ std::string proj_section(const Fit& fit) {
          " +convention=position_vector" + form + "\n";
 }
 
+// A test that names one point at a time cannot tell a second gross error among
+// so few observations.
+constexpr Eigen::Index kSeveralOutliersRedundancy = 9;
+
+std::string low_redundancy_note(Eigen::Index redundancy) {
+  if (redundancy >= kSeveralOutliersRedundancy) return "";
+  return "with redundancy " + std::to_string(redundancy) +
+         " the test can single out at most one point: a second gross error hides in the "
+         "residuals of the first; add common points to test for more\n";
+}
+
+bool has_standardized(const Fit& fit) {
+  return fit.result.sigma0 != 0.0 && !fit.assessment.fits_to_rounding &&
+         fit.statistics.standardized.allFinite();
+}
+
 // The line under the residuals' heading: the outlier test, or why there is none.
-std::string outlier_test_line(const FitStatistics& statistics, double sigma0) {
+std::string outlier_test_line(const Fit& fit) {
+  const FitStatistics& statistics = fit.statistics;
+  const double sigma0 = fit.result.sigma0;
   if (sigma0 == 0.0) return std::string(kExactFit) + "; no standardized residuals\n";
+  if (fit.assessment.fits_to_rounding) {
+    return "the points fit to rounding (sigma0 " + format_shortest(sigma0) +
+           " is at most the rounding floor " + format_shortest(fit.assessment.rounding_floor) +
+           " of coordinates this large); no outlier test\n";
+  }
   if (!statistics.standardized.allFinite()) {
     return "a residual has no redundancy of its own (q = 0); no standardized residuals\n";
   }
@@ -132,15 +155,20 @@ std::string outlier_test_line(const FitStatistics& statistics, double sigma0) {
   return "critical value tau = " + format_fixed(statistics.critical_value, 4) +
          " (Pope, alpha = " + format_shortest(kOutlierAlpha) + " for the network, alpha0 = " +
          format_general(statistics.alpha0, 6) + " per component (Sidak), r = " +
-         std::to_string(statistics.redundancy) + ")\n";
+         std::to_string(statistics.redundancy) + ")\n" + low_redundancy_note(statistics.redundancy);
 }
 
-std::string residual_section(const Network& network, const FitStatistics& statistics,
-                             double sigma0) {
-  const bool standardized = sigma0 != 0.0 && statistics.standardized.allFinite();
+bool is_outlier(const FitStatistics& statistics, Eigen::Index point) {
+  return std::find(statistics.outliers.begin(), statistics.outliers.end(), point) !=
+         statistics.outliers.end();
+}
+
+std::string residual_section(const Network& network, const Fit& fit) {
+  const FitStatistics& statistics = fit.statistics;
+  const bool standardized = has_standardized(fit);
   std::string text =
       "\n## Residuals: v = mapped source minus target (m), w = v / (sigma0 sqrt(q))\n" +
-      outlier_test_line(statistics, sigma0) +
+      outlier_test_line(fit) +
       (standardized ? "# point vx vy vz wx wy wz\n" : "# point vx vy vz\n");
   for (Eigen::Index i = 0; i < network.source.rows(); ++i) {
     text += point_label(network, i);
@@ -148,7 +176,7 @@ std::string residual_section(const Network& network, const FitStatistics& statis
     if (standardized) {
       for (int c = 0; c < 3; ++c) text += " " + format_fixed(statistics.standardized(3 * i + c), 2);
     }
-    text += standardized && i == statistics.outlier ? " outlier\n" : "\n";
+    text += standardized && is_outlier(statistics, i) ? " outlier\n" : "\n";
   }
   return text;
 }
@@ -174,10 +202,15 @@ std::string prediction_section(const MappedPoints& points, const PointMatrix& er
   return text;
 }
 
-// Streamed test points are counted, not listed.
+// Streamed test points are counted, not listed; their errors are summed up.
 std::string streamed_section(const MappedPoints& points) {
+  const ErrorSpread& errors = points.errors;
   return "\n## Predicted points\n" + std::to_string(points.count) +
-         " points mapped into the output file " + in_quotes(points.output_path) + "\n";
+         " points mapped into the output file " + in_quotes(points.output_path) +
+         "\n3-D standard errors sqrt(sX^2 + sY^2 + sZ^2) of the mapped points: largest " +
+         format_fixed(errors.largest, 4) + " (point " + std::to_string(errors.worst + 1) +
+         " of the file), median " + format_fixed(errors.median, 4) + ", smallest " +
+         format_fixed(errors.smallest, 4) + "\n";
 }
 
 std::string warning_section(const std::vector<std::string>& warnings) {
@@ -195,7 +228,7 @@ std::string adjustment_report_text(const ReportContent& content) {
                      summary_section(fit, network.source.rows()) + centred_section(fit) +
                      origin_section(fit) +
                      correlation_section(statistics.origin_correlations, fit.result.sigma0) +
-                     proj_section(fit) + residual_section(network, statistics, fit.result.sigma0);
+                     proj_section(fit) + residual_section(network, fit);
   if (points.asked) {
     text += points.streamed && points.count > 0
                 ? streamed_section(points)

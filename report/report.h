@@ -39,12 +39,16 @@ struct MappedPoints {
   bool streamed = false;   ///< they came from a point file
   std::size_t count = 0;   ///< of the streamed points
   std::string output_path;  ///< where the streamed points went
+  double farthest = 0;      ///< of a streamed point from the source centroid
+  double model_error = 0;   ///< the small-angle model's error at the streamed points
+  ErrorSpread errors;       ///< the streamed points' 3-D standard errors
 };
 
-/// The warnings of a fit: names found in one point file only, a rotation too
-/// large for the small-angle model, a scale that mirrors or is far from 1, an
+/// The warnings of a fit: names found in one point file only, a small-angle model
+/// whose error (at the common and the test points) exceeds the noise, a scale that mirrors or is far from 1, an
 /// outlier, a weak geometry, a low redundancy. Each a line without a prefix.
-std::vector<std::string> fit_warnings(const Network& network, const Fit& fit);
+std::vector<std::string> fit_warnings(const Network& network, const Fit& fit,
+                                      const MappedPoints& points);
 
 /// What the adjustment report is made of.
 struct ReportContent {

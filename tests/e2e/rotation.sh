@@ -3,7 +3,7 @@
 # --rotation exact end to end: a site grid turned 30 degrees against the target
 # system, and a rotation about all three axes; the report's three PROJ strings
 # with +exact reproduce the tool's mapping through cct to 1e-6 m. The small model
-# on the same points warns on standard error; the default run stays as it was.
+# refuses the same points and names the exact one; the default run stays as it was.
 source "$(dirname "$0")/lib.bash" "$@"
 
 command -v cct >/dev/null || { fail "cct (Debian proj-bin) is not installed"; finish; }
@@ -25,9 +25,9 @@ for angles in "0 0 108000" "72000 -126000 432000" "0 0 324000"; do
   run_tool --inputsrc "$(cat sites.csv)" --inputdes "$(cat images.txt)" --inputtest "$TEST_POINTS" \
     --outfile exact.txt --reportfile exact-report.txt --rotation exact
   expect_status 0
-  # Points made without noise leave residuals of rounding only, on which the
-  # outlier test may fire; no other warning is due.
-  grep -v '^helmert7: warning: point .* may hold a gross error' stderr && fail "unexpected stderr"
+  # The images are rounded to 9 decimals, noise enough for the outlier test to
+  # fire now and then; no other warning is due.
+  grep -v '^helmert7: warning: points\? .* may hold gross\? errors\?' stderr && fail "unexpected stderr"
   output_lines exact-report.txt >report.lf
   grep -q '^rotation model: exact' report.lf || fail "the report does not name the exact model"
   output_lines exact.txt | sed -n 's/^output=//p' | tr ',' '\n' | paste -d' ' - - - >tool.txt
@@ -42,15 +42,15 @@ for angles in "0 0 108000" "72000 -126000 432000" "0 0 324000"; do
   [ "$strings" -eq 3 ] || fail "expected three PROJ strings, found $strings"
 done
 
-# The small model on the 30-degree grid: far off, and it says so, after the trace.
+# The small model on the 30-degree grid is plainly wrong: refused after the trace,
+# naming the rotation and the exact model, and no file is written.
 texts 0 0 108000
-run_tool --inputsrc "$(cat sites.csv)" --inputdes "$(cat images.txt)" --outfile small.txt
-expect_status 0
-grep -q '^helmert7: warning: the small-angle model is off by about .* use --rotation exact$' stderr ||
-  fail "no small-angle warning: $(cat stderr)"
-grep -q '^helmert7: warning: the scale factor 1 + m is ' stderr || fail "no scale warning"
-grep -vq '^helmert7: warning: ' stderr && fail "stderr holds a line that is no warning"
-output_lines small.txt | grep -q '^residual=' || fail "the small model's run wrote no report"
+run_tool --inputsrc "$(cat sites.csv)" --inputdes "$(cat images.txt)" --outfile small.txt \
+  --reportfile small-report.txt
+expect_status 255
+expect_stderr_line "^helmert7: the small-angle model cannot fit these points: .* the rotation of 30.000 degrees is too large for it: run with --rotation exact$"
+expect_absent small.txt
+expect_absent small-report.txt
 
 # Only two models.
 run_tool --inputsrc "$(cat sites.csv)" --inputdes "$(cat images.txt)" --rotation big --outfile no.txt

@@ -82,7 +82,7 @@ double false_alarm_rate(Eigen::Index points, int networks, test::Gauss& gauss) {
         standardized_residuals(source, mapped_residuals(mapping, source, target), result);
     const double tau = pope_critical_value(static_cast<int>(redundancy(points)),
                                            per_component_alpha(kOutlierAlpha, points));
-    alarms += outlier_point(w, tau) >= 0;
+    alarms += !outlier_points(w, tau).empty();
   }
   return static_cast<double>(alarms) / networks;
 }

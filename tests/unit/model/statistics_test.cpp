@@ -81,17 +81,17 @@ TEST(Statistics, OutlierTestNamesTheBlunderAndNothingInACleanNetwork) {
   const double tau = pope_critical_value(3 * 8 - 7, 0.001);
 
   const AdjustmentResult clean = estimate_parameters(source, target);
-  EXPECT_EQ(outlier_point(standardized_residuals(
-                              source, residuals_of(source, target, clean.params), clean),
-                          tau),
-            -1);
+  EXPECT_TRUE(outlier_points(standardized_residuals(
+                                 source, residuals_of(source, target, clean.params), clean),
+                             tau)
+                  .empty());
 
   target(5, 1) += 0.3;  // a 0.3 m blunder in Y of the sixth point
   const AdjustmentResult blundered = estimate_parameters(source, target);
-  EXPECT_EQ(outlier_point(standardized_residuals(
-                              source, residuals_of(source, target, blundered.params), blundered),
-                          tau),
-            5);
+  EXPECT_EQ(outlier_points(standardized_residuals(
+                               source, residuals_of(source, target, blundered.params), blundered),
+                           tau),
+            std::vector<Eigen::Index>{5});
 }
 
 TEST(Statistics, PopeValueFromStudentsTQuantile) {
