@@ -85,6 +85,20 @@ TEST(CheckPlausible, RefusesOnlyPlainlyWrongFits) {
   }
 }
 
+// Points made by the small-angle model itself fit it better than the exact
+// similarity: the difference between the two is then no error of the small model.
+TEST(CheckPlausible, AcceptsPointsMadeByTheSmallModel) {
+  test::Gauss gauss(7);
+  const PointMatrix source = test::random_network(10, 1000, gauss);
+  const PointMatrix target =
+      test::noisy_images(source, rotation_about_z(0.01745), RotationModel::small, 0, gauss);
+  const Network network = network_of(source, target);
+  const Fit fit = fit_of(network, RotationModel::small);
+  EXPECT_FALSE(fit.assessment.small_model_worse);
+  EXPECT_GT(fit.assessment.model_error, 1e-3);
+  EXPECT_EQ(refusal_of(network, fit), "");
+}
+
 // The model error is the small mapping minus the exact one, at the points: compare
 // with the two mappings applied point by point.
 TEST(Assessment, ModelErrorIsTheLargestDifferenceOfTheTwoMappings) {
