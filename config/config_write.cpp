@@ -16,8 +16,9 @@ namespace helmert7 {
 namespace {
 
 // "key = value" is two bytes longer than the "key=value" the loader may have read,
-// so a record near the limits can make a line the loader would split, cutting the
-// value. Such a list is refused as a whole before anything is written.
+// so a record near the limits can make a line longer than the loader takes. Such
+// a list is refused as a whole before anything is written; the loader takes
+// every line up to this same limit.
 bool lines_fit(const ConfigRecordList& list) {
   return std::all_of(list.begin(), list.end(), [](const ConfigRecord& record) {
     return record.key.size() + 3 + record.value.size() <= kConfigLineLimit;
@@ -41,18 +42,15 @@ bool put_and_close(std::FILE* file, const std::string& text) {
   return written && closed;
 }
 
-// Whether "key = value" reads back as exactly this key and value: no byte that
-// ends a line, nothing the loader trims or takes for a comment or a header.
+// Whether "key = value" reads back as exactly this key and value, with no issue:
+// no byte that ends a line or that other readers end one at, nothing the loader
+// trims or takes for a comment or a header.
 bool reads_back(const std::string& key, const std::string& value) {
-  const auto ends_line = [](char c) { return c == '\n' || c == '\r' || c == '\0' || c == '\f' || c == '\x1a'; };
-  if (std::any_of(key.begin(), key.end(), ends_line) ||
-      std::any_of(value.begin(), value.end(), ends_line)) {
-    return false;
-  }
   ConfigDocument document;
   config_parse_text(key + " = " + value + "\n", document);
-  return document.records.size() == 1 && document.records[0].key == key &&
-         document.records[0].value == value && document.records[0].section.empty();
+  return document.issues.empty() && document.records.size() == 1 &&
+         document.records[0].key == key && document.records[0].value == value &&
+         document.records[0].section.empty();
 }
 
 // Puts `text` in place of the file that `path` names, following symbolic links;
