@@ -91,6 +91,11 @@ class ConfigRewriteLock {
   /// no lock was taken.
   bool read_text(std::string& text) const;
 
+  /// Puts `text` in place of the locked file, whole or not at all (a StagedFile:
+  /// symbolic links followed, the old owner, group and mode kept). Returns false
+  /// when the old file was left as it was.
+  bool replace_text(const std::string& text) const;
+
  private:
   std::string path_;
 #ifdef _WIN32

@@ -43,6 +43,19 @@ bool read_all(const std::function<long(char*, std::size_t)>& read_some, std::siz
 
 const char kNotAFile[] = "not a regular file or a pipe";
 
+// Puts `text` in place of the file that `path` names, following symbolic links;
+// false when the old file was left as it was.
+bool stage_and_commit(const std::string& path, const std::string& text) {
+  try {
+    StagedFile file(path, path);
+    file.write(text);
+    file.commit();
+    return true;
+  } catch (const FileError&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 #ifdef _WIN32
@@ -74,6 +87,33 @@ namespace {
 
 bool owned(DWORD waited) { return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED; }
 
+// A file opened to learn its identity cannot be renamed over on Windows, so
+// identities are learnt, and locked files replaced, in turn under one mutex.
+class IdentityTurn {
+ public:
+  IdentityTurn() : mutex_(CreateMutexA(nullptr, FALSE, "Local\\helmert7-config-identities")) {
+    if (mutex_ && !owned(WaitForSingleObject(mutex_, INFINITE))) {
+      CloseHandle(mutex_);
+      mutex_ = nullptr;
+    }
+  }
+  ~IdentityTurn() {
+    if (!mutex_) return;
+    ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+  }
+  IdentityTurn(const IdentityTurn&) = delete;
+  IdentityTurn& operator=(const IdentityTurn&) = delete;
+
+ private:
+  HANDLE mutex_;
+};
+
+std::string identity_key(const std::string& path) {
+  const IdentityTurn turn;
+  return regular_file_key(path);
+}
+
 }  // namespace
 
 ConfigRewriteLock::ConfigRewriteLock(const char* path) : path_(path ? path : "") {
@@ -82,12 +122,12 @@ ConfigRewriteLock::ConfigRewriteLock(const char* path) : path_(path ? path : "")
   // rename cannot replace a file that is locked on Windows). A rewrite puts a new
   // file at the path: take the mutex again until it is the one of the file there.
   for (int attempt = 0; path && attempt < 1000; ++attempt) {
-    const std::string key = regular_file_key(path_);
+    const std::string key = identity_key(path_);
     if (key.empty()) return;
     const HANDLE mutex = CreateMutexA(nullptr, FALSE, ("Local\\helmert7-config-" + key).c_str());
     if (!mutex) return;
     const DWORD waited = WaitForSingleObject(mutex, INFINITE);
-    if (owned(waited) && regular_file_key(path_) == key) {
+    if (owned(waited) && identity_key(path_) == key) {
       handle_ = mutex;
       return;
     }
@@ -106,6 +146,11 @@ bool ConfigRewriteLock::read_text(std::string& text) const {
   text.clear();
   std::string reason;
   return handle_ && config_read_text(path_.c_str(), text, reason);
+}
+
+bool ConfigRewriteLock::replace_text(const std::string& text) const {
+  const IdentityTurn turn;
+  return handle_ && stage_and_commit(path_, text);
 }
 
 #else
@@ -175,6 +220,10 @@ bool ConfigRewriteLock::read_text(std::string& text) const {
         }
       },
       kConfigFileCap, text, reason);
+}
+
+bool ConfigRewriteLock::replace_text(const std::string& text) const {
+  return descriptor_ >= 0 && stage_and_commit(path_, text);
 }
 
 #endif

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "config/config.h"
-#include "files/files.h"
 
 namespace helmert7 {
 namespace {
@@ -53,19 +52,6 @@ bool reads_back(const std::string& key, const std::string& value) {
          document.records[0].section.empty();
 }
 
-// Puts `text` in place of the file that `path` names, following symbolic links;
-// false when the old file was left as it was.
-bool replace_file(const char* path, const std::string& text) {
-  try {
-    StagedFile file(path, path);
-    file.write(text);
-    file.commit();
-    return true;
-  } catch (const FileError&) {
-    return false;
-  }
-}
-
 }  // namespace
 
 bool config_write_file(const char* path, const ConfigRecordList& list) {
@@ -89,7 +75,7 @@ int config_set_string(const char* path, const char* section, const char* key,
   if (!found || !reads_back(found->key, new_value)) return -1;
   list[static_cast<std::size_t>(found - list.data())].value = new_value;
   if (!lines_fit(list)) return -1;
-  return replace_file(path, records_text(list)) ? 0 : -1;
+  return lock.replace_text(records_text(list)) ? 0 : -1;
 }
 
 int config_set_int(const char* path, const char* section, const char* key, int new_value) {
