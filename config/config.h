@@ -5,7 +5,9 @@
 // defaults standing in for anything missing; the reads return 0 on every path. Section and
 // key names match when equal bytewise with the 0x20 bit ignored ("SRC" is "src").
 // A line whose section, key or value would not fit its field (511, 511 and 32,767
-// bytes) is dropped whole rather than cut into a shorter, wrong value.
+// bytes), or that holds a NUL, is dropped whole rather than cut into a shorter,
+// wrong value. Only LF, CR LF and a lone CR end a line; every other byte is part
+// of it. The writer writes no line that the loader would drop or split.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +20,7 @@ namespace helmert7 {
 
 constexpr std::size_t kConfigNameCapacity = 512;     ///< section and key fields, NUL included
 constexpr std::size_t kConfigValueCapacity = 32768;  ///< value field, NUL included
-constexpr std::size_t kConfigLineLimit = 33280;      ///< stored bytes after which a line ends
+constexpr std::size_t kConfigLineLimit = 33280;      ///< most bytes of a line before its end
 constexpr std::size_t kConfigFileCap = std::size_t{256} << 20;  ///< most bytes read from a file
 
 /// One key line of a file.
@@ -35,13 +37,22 @@ using ConfigRecordList = std::vector<ConfigRecord>;
 
 /// A line that could not be taken as it stands.
 struct ConfigIssue {
+  enum class Kind {
+    length,   ///< too long to hold: dropped (past the line limit the rest reads as a new line)
+    byte,     ///< holds NUL (dropped), form feed or SUB (kept), which other readers end lines at
+    section,  ///< a key under a header too long to hold or holding a NUL: dropped
+    syntax,   ///< no key = value, header or comment
+    memory,   ///< no memory to hold it: dropped
+  };
   int line = 0;      ///< 1-based
   std::string key;   ///< the key the line begins with, when one can be seen
   std::string what;  ///< "a key or value too long to hold", "a NUL byte inside a line", ...
+  Kind kind = Kind::syntax;
 };
 
 /// A file read and parsed once: its records, and the lines that were dropped, cut,
-/// or are no key = value, header or comment (blank lines and comments are none).
+/// hold a byte that other readers end a line at, or are no key = value, header or
+/// comment (blank lines and comments are none).
 struct ConfigDocument {
   ConfigRecordList records;
   std::vector<ConfigIssue> issues;
@@ -55,8 +66,9 @@ bool config_read_text(const char* path, std::string& text, std::string& reason,
                       std::size_t cap = kConfigFileCap);
 
 /// Parses a file's text: a UTF-8 byte-order mark at its start is skipped; LF, CR
-/// LF, a lone CR and NUL end a line; form feed and SUB end it as its last byte.
-/// Returns true when no line was dropped or split for its length.
+/// LF and a lone CR end a line, which holds at most kConfigLineLimit bytes (the
+/// rest of a longer one reads as a new line). Returns true when no line was
+/// dropped or split.
 bool config_parse_text(std::string_view text, ConfigDocument& document);
 
 /// config_read_text and config_parse_text. Returns false, with the reason, only
@@ -64,7 +76,9 @@ bool config_parse_text(std::string_view text, ConfigDocument& document);
 bool config_read_document(const char* path, ConfigDocument& document, std::string& reason);
 
 /// An exclusive advisory lock that rewrites of one file take in turn (flock of the
-/// file at the path on POSIX, a named mutex on Windows), released when destroyed.
+/// file at the path on POSIX, on Windows a mutex named after the file's volume and
+/// index, so every spelling of the path takes the same one), released when
+/// destroyed. Only a regular file is locked: a FIFO or device is never opened.
 class ConfigRewriteLock {
  public:
   explicit ConfigRewriteLock(const char* path);
@@ -73,8 +87,14 @@ class ConfigRewriteLock {
   ConfigRewriteLock& operator=(const ConfigRewriteLock&) = delete;
 
   /// Reads the locked file whole into `text` (as config_read_text, without taking
-  /// a second lock that would wait for this one). Returns false when it cannot.
+  /// a second lock that would wait for this one). Returns false when it cannot or
+  /// no lock was taken.
   bool read_text(std::string& text) const;
+
+  /// Puts `text` in place of the locked file, whole or not at all (a StagedFile:
+  /// symbolic links followed, the old owner, group and mode kept). Returns false
+  /// when the old file was left as it was.
+  bool replace_text(const std::string& text) const;
 
  private:
   std::string path_;
@@ -119,14 +139,16 @@ int config_get_double(const char* path, const char* section, const char* key, do
                       double default_value);
 
 /// Replaces the value of the first matching key and rewrites the whole file; a key
-/// not in the file is not added. Nothing is changed unless the file was read whole
-/// (see config_load_whole_file), the caller may write it and the new value fits its
-/// field (at most 32,767 bytes). A symbolic link is followed and the file it names
-/// replaced; the new text goes to a temporary file beside that file, created with
-/// the owner's permissions only, given the old owner, group and mode (an owner that
-/// cannot be kept is a refusal), then renamed over it. A file with several hard
-/// links is rewritten in place instead, so the links stay one file. Returns 0 when
-/// the new file is in place and -1 when the old file was left as it was.
+/// not in the file is not added. Anything but a regular file is refused unopened.
+/// Nothing is changed unless the file was read whole (see config_load_whole_file),
+/// the caller may write it and the new value fits its field (at most 32,767 bytes)
+/// and reads back as set without an issue (no line end, form feed or SUB, no blank
+/// at its ends). A symbolic link is followed and the file it names replaced; the
+/// new text goes to a temporary file beside that file, created with the owner's
+/// permissions only, given the old owner, group and mode (an owner that cannot be
+/// kept is a refusal), then renamed over it. A file with several hard links is
+/// rewritten in place instead, so the links stay one file. Returns 0 when the new
+/// file is in place and -1 when the old file was left as it was.
 int config_set_string(const char* path, const char* section, const char* key,
                       const char* new_value);
 int config_set_int(const char* path, const char* section, const char* key, int new_value);

@@ -16,6 +16,7 @@
 #endif
 
 #include "config/config.h"
+#include "files/files.h"
 
 namespace helmert7 {
 namespace {
@@ -41,6 +42,19 @@ bool read_all(const std::function<long(char*, std::size_t)>& read_some, std::siz
 }
 
 const char kNotAFile[] = "not a regular file or a pipe";
+
+// Puts `text` in place of the file that `path` names, following symbolic links;
+// false when the old file was left as it was.
+bool stage_and_commit(const std::string& path, const std::string& text) {
+  try {
+    StagedFile file(path, path);
+    file.write(text);
+    file.commit();
+    return true;
+  } catch (const FileError&) {
+    return false;
+  }
+}
 
 }  // namespace
 
@@ -69,13 +83,57 @@ bool config_read_text(const char* path, std::string& text, std::string& reason, 
   return read;
 }
 
+namespace {
+
+bool owned(DWORD waited) { return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED; }
+
+// A file opened to learn its identity cannot be renamed over on Windows, so
+// identities are learnt, and locked files replaced, in turn under one mutex.
+class IdentityTurn {
+ public:
+  IdentityTurn() : mutex_(CreateMutexA(nullptr, FALSE, "Local\\helmert7-config-identities")) {
+    if (mutex_ && !owned(WaitForSingleObject(mutex_, INFINITE))) {
+      CloseHandle(mutex_);
+      mutex_ = nullptr;
+    }
+  }
+  ~IdentityTurn() {
+    if (!mutex_) return;
+    ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+  }
+  IdentityTurn(const IdentityTurn&) = delete;
+  IdentityTurn& operator=(const IdentityTurn&) = delete;
+
+ private:
+  HANDLE mutex_;
+};
+
+std::string identity_key(const std::string& path) {
+  const IdentityTurn turn;
+  return regular_file_key(path);
+}
+
+}  // namespace
+
 ConfigRewriteLock::ConfigRewriteLock(const char* path) : path_(path ? path : "") {
   // Rewrites of one file on this machine take turns through a mutex named after
-  // the file: a rename cannot replace a file that is locked on Windows.
-  const std::size_t key = std::hash<std::string>{}(path ? path : "");
-  const std::string name = "Local\\helmert7-config-" + std::to_string(key);
-  handle_ = CreateMutexA(nullptr, FALSE, name.c_str());
-  if (handle_) WaitForSingleObject(static_cast<HANDLE>(handle_), INFINITE);
+  // the file itself, so that every spelling of its path takes the same one (a
+  // rename cannot replace a file that is locked on Windows). A rewrite puts a new
+  // file at the path: take the mutex again until it is the one of the file there.
+  for (int attempt = 0; path && attempt < 1000; ++attempt) {
+    const std::string key = identity_key(path_);
+    if (key.empty()) return;
+    const HANDLE mutex = CreateMutexA(nullptr, FALSE, ("Local\\helmert7-config-" + key).c_str());
+    if (!mutex) return;
+    const DWORD waited = WaitForSingleObject(mutex, INFINITE);
+    if (owned(waited) && identity_key(path_) == key) {
+      handle_ = mutex;
+      return;
+    }
+    if (owned(waited)) ReleaseMutex(mutex);
+    CloseHandle(mutex);
+  }
 }
 
 ConfigRewriteLock::~ConfigRewriteLock() {
@@ -85,8 +143,14 @@ ConfigRewriteLock::~ConfigRewriteLock() {
 }
 
 bool ConfigRewriteLock::read_text(std::string& text) const {
+  text.clear();
   std::string reason;
-  return config_read_text(path_.c_str(), text, reason);
+  return handle_ && config_read_text(path_.c_str(), text, reason);
+}
+
+bool ConfigRewriteLock::replace_text(const std::string& text) const {
+  const IdentityTurn turn;
+  return handle_ && stage_and_commit(path_, text);
 }
 
 #else
@@ -123,13 +187,16 @@ bool config_read_text(const char* path, std::string& text, std::string& reason, 
 ConfigRewriteLock::ConfigRewriteLock(const char* path) : path_(path ? path : "") {
   // A rewrite renames a new file over the old one, so the lock taken may belong
   // to a file no longer at the path: take it again until it is the file there.
+  // Only a regular file is opened, and without waiting: the open of a FIFO would
+  // wait for a writer, and that of a device may act on it.
   for (int attempt = 0; path && attempt < 1000; ++attempt) {
-    const int descriptor = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (regular_file_key(path_).empty()) return;
+    const int descriptor = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) return;
     struct stat locked {}, current {};
-    if (::flock(descriptor, LOCK_EX) == 0 && ::fstat(descriptor, &locked) == 0 &&
-        ::stat(path, &current) == 0 && locked.st_dev == current.st_dev &&
-        locked.st_ino == current.st_ino) {
+    if (::fstat(descriptor, &locked) == 0 && S_ISREG(locked.st_mode) &&
+        ::flock(descriptor, LOCK_EX) == 0 && ::stat(path, &current) == 0 &&
+        locked.st_dev == current.st_dev && locked.st_ino == current.st_ino) {
       descriptor_ = descriptor;
       return;
     }
@@ -153,6 +220,10 @@ bool ConfigRewriteLock::read_text(std::string& text) const {
         }
       },
       kConfigFileCap, text, reason);
+}
+
+bool ConfigRewriteLock::replace_text(const std::string& text) const {
+  return descriptor_ >= 0 && stage_and_commit(path_, text);
 }
 
 #endif

@@ -14,6 +14,8 @@
 namespace helmert7 {
 namespace {
 
+using Kind = ConfigIssue::Kind;
+
 // What one load carries from line to line.
 struct LoadState {
   ConfigRecordList list;
@@ -21,8 +23,10 @@ struct LoadState {
   int line = 1;  // the 1-based line being parsed
   std::string section;
   std::int32_t position = 0;
-  bool section_fits = true;  // false under a header too long to hold: its keys are dropped
-  bool whole = true;         // false once a line was dropped or split for its length
+  // Why the keys under the header in force are dropped (a name too long to hold
+  // or holding a NUL), or nullptr: they would otherwise read as the previous section's.
+  const char* section_fault = nullptr;
+  bool whole = true;  // false once a line was dropped or split
   std::string key_field = std::string(kConfigNameCapacity, '\0');
   std::string value_field = std::string(kConfigValueCapacity, '\0');
 };
@@ -37,51 +41,93 @@ std::string visible_key(std::string_view line) {
   return key.size() < kConfigNameCapacity ? std::string(key) : std::string();
 }
 
-void note_issue(LoadState& state, std::string_view line, const char* what) {
-  state.issues.push_back(ConfigIssue{state.line, visible_key(line), what});
+void note_issue(LoadState& state, std::string_view line, Kind kind, const char* what) {
+  state.issues.push_back(ConfigIssue{state.line, visible_key(line), what, kind});
 }
 
-void parse_line(std::string_view line, LoadState& state) {
-  const std::string_view text = config_trim(line);
-  if (text.empty() || text.front() == '#' || text.front() == ';') return;
-  // Headers are recognised before any "=" is looked for, so "[a=b]" names a section.
-  if (text.size() >= 2 && text.front() == '[' && text.back() == ']') {
-    const std::string_view name = config_trim(text.substr(1, text.size() - 2));
-    state.position = 0;
-    state.section_fits = name.size() < kConfigNameCapacity;
-    state.whole = state.whole && state.section_fits;
-    state.section.assign(state.section_fits ? name : std::string_view());
+// A line that is not kept: the records no longer hold everything the file does.
+void drop_line(LoadState& state, std::string_view line, Kind kind, const char* what) {
+  state.whole = false;
+  note_issue(state, line, kind, what);
+}
+
+bool is_blank_or_comment(std::string_view text) {
+  return text.empty() || text.front() == '#' || text.front() == ';';
+}
+
+bool is_header(std::string_view text) {
+  return text.size() >= 2 && text.front() == '[' && text.back() == ']';
+}
+
+// Why a section name cannot be held, or nullptr.
+const char* section_fault_of(std::string_view name) {
+  if (name.size() >= kConfigNameCapacity) return "a key under a section header too long to hold";
+  if (name.find('\0') != std::string_view::npos) {
+    return "a key under a section header that holds a NUL byte";
+  }
+  return nullptr;
+}
+
+void start_section(std::string_view header, LoadState& state) {
+  const std::string_view name = config_trim(header.substr(1, header.size() - 2));
+  state.position = 0;
+  state.section_fault = section_fault_of(name);
+  state.whole = state.whole && !state.section_fault;
+  state.section.assign(state.section_fault ? std::string_view() : name);
+}
+
+// Form feed and SUB stay in the value, but other readers end a line (or a file) there.
+const char* byte_other_readers_end_at(std::string_view text) {
+  if (text.find('\f') != std::string_view::npos) return "a form feed inside a line";
+  if (text.find('\x1a') != std::string_view::npos) return "a SUB byte inside a line";
+  return nullptr;
+}
+
+void store_record(std::string_view text, LoadState& state) {
+  try {
+    state.list.push_back(ConfigRecord{state.position, state.section, state.key_field.c_str(),
+                                      state.value_field.c_str(), state.line});
+    ++state.position;
+  } catch (const std::bad_alloc&) {
+    // No storage: the line is dropped and the position stays.
+    drop_line(state, text, Kind::memory, "no memory to hold the line");
+  }
+}
+
+// A trimmed line with "=" after its first byte.
+void add_key_line(std::string_view text, LoadState& state) {
+  if (state.section_fault) {
+    drop_line(state, text, Kind::section, state.section_fault);
     return;
   }
-  const std::size_t equals = text.find('=');
-  const bool key_line = equals != std::string_view::npos && equals > 0;
-  if (!key_line) {
-    note_issue(state, text, "a line that is no key = value, header or comment");
-    return;
-  }
-  // Keys under an over-long header would otherwise read as the previous section's.
-  if (!state.section_fits) {
-    state.whole = false;
-    note_issue(state, text, "a key under a section header too long to hold");
+  // A NUL would end the key or value early wherever they are handed on.
+  if (text.find('\0') != std::string_view::npos) {
+    drop_line(state, text, Kind::byte, "a NUL byte inside a line");
     return;
   }
   const std::string line_text(text);
   if (config_split_key_value(state.key_field.data(), state.key_field.size(),
                              state.value_field.data(), state.value_field.size(),
                              line_text.c_str()) != 0) {
-    state.whole = false;  // a key line fails only for its length
-    note_issue(state, text, "a key or value too long to hold");
+    drop_line(state, text, Kind::length, "a key or value too long to hold");
     return;
   }
-  try {
-    state.list.push_back(ConfigRecord{state.position, state.section, state.key_field.c_str(),
-                                      state.value_field.c_str(), state.line});
-  } catch (const std::bad_alloc&) {
-    state.whole = false;
-    note_issue(state, text, "no memory to hold the line");
-    return;  // no storage: the line is dropped and the position stays
+  if (const char* what = byte_other_readers_end_at(text)) note_issue(state, text, Kind::byte, what);
+  store_record(text, state);
+}
+
+void parse_line(std::string_view line, LoadState& state) {
+  const std::string_view text = config_trim(line);
+  if (is_blank_or_comment(text)) return;
+  // Headers are recognised before any "=" is looked for, so "[a=b]" names a section.
+  const std::size_t equals = text.find('=');
+  if (is_header(text)) {
+    start_section(text, state);
+  } else if (equals == std::string_view::npos || equals == 0) {
+    note_issue(state, text, Kind::syntax, "a line that is no key = value, header or comment");
+  } else {
+    add_key_line(text, state);
   }
-  ++state.position;
 }
 
 bool names_match(std::string_view name, const char* wanted) {
@@ -111,21 +157,20 @@ bool config_parse_text(std::string_view text, ConfigDocument& document) {
   line.reserve(kConfigLineLimit);
   for (std::size_t i = 0; i <= text.size(); ++i) {
     const char c = i < text.size() ? text[i] : '\n';
-    const bool line_end = c == '\n' || c == '\r' || c == '\0';
-    if (!line_end) line.push_back(c);
-    // Form feed and SUB end a line as its last byte; a full line goes on as a new one.
-    const bool full = line.size() == kConfigLineLimit;
-    if (full) {
-      state.whole = false;
-      note_issue(state, line, "a line longer than the loader's limit");
+    if (c != '\n' && c != '\r') {
+      // A full line followed by more than its end: the part read so far is
+      // dropped, and the rest reads as a new line.
+      if (line.size() == kConfigLineLimit) {
+        drop_line(state, line, Kind::length, "a line longer than the loader's limit");
+        line.clear();
+      }
+      line.push_back(c);
+      continue;
     }
-    if (line_end || c == '\f' || c == '\x1a' || full) {
-      if (c == '\0' && !line.empty()) note_issue(state, line, "a NUL byte inside a line");
-      if (!line.empty()) parse_line(line, state);
-      line.clear();
-    }
+    parse_line(line, state);
+    line.clear();
     if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;  // CR LF is one end
-    if (c == '\n' || c == '\r') ++state.line;
+    ++state.line;
   }
   document.records = std::move(state.list);
   document.issues = std::move(state.issues);

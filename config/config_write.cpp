@@ -10,14 +10,14 @@
 #include <string>
 
 #include "config/config.h"
-#include "files/files.h"
 
 namespace helmert7 {
 namespace {
 
 // "key = value" is two bytes longer than the "key=value" the loader may have read,
-// so a record near the limits can make a line the loader would split, cutting the
-// value. Such a list is refused as a whole before anything is written.
+// so a record near the limits can make a line longer than the loader takes. Such
+// a list is refused as a whole before anything is written; the loader takes
+// every line up to this same limit.
 bool lines_fit(const ConfigRecordList& list) {
   return std::all_of(list.begin(), list.end(), [](const ConfigRecord& record) {
     return record.key.size() + 3 + record.value.size() <= kConfigLineLimit;
@@ -41,31 +41,15 @@ bool put_and_close(std::FILE* file, const std::string& text) {
   return written && closed;
 }
 
-// Whether "key = value" reads back as exactly this key and value: no byte that
-// ends a line, nothing the loader trims or takes for a comment or a header.
+// Whether "key = value" reads back as exactly this key and value, with no issue:
+// no byte that ends a line or that other readers end one at, nothing the loader
+// trims or takes for a comment or a header.
 bool reads_back(const std::string& key, const std::string& value) {
-  const auto ends_line = [](char c) { return c == '\n' || c == '\r' || c == '\0' || c == '\f' || c == '\x1a'; };
-  if (std::any_of(key.begin(), key.end(), ends_line) ||
-      std::any_of(value.begin(), value.end(), ends_line)) {
-    return false;
-  }
   ConfigDocument document;
   config_parse_text(key + " = " + value + "\n", document);
-  return document.records.size() == 1 && document.records[0].key == key &&
-         document.records[0].value == value && document.records[0].section.empty();
-}
-
-// Puts `text` in place of the file that `path` names, following symbolic links;
-// false when the old file was left as it was.
-bool replace_file(const char* path, const std::string& text) {
-  try {
-    StagedFile file(path, path);
-    file.write(text);
-    file.commit();
-    return true;
-  } catch (const FileError&) {
-    return false;
-  }
+  return document.issues.empty() && document.records.size() == 1 &&
+         document.records[0].key == key && document.records[0].value == value &&
+         document.records[0].section.empty();
 }
 
 }  // namespace
@@ -91,7 +75,7 @@ int config_set_string(const char* path, const char* section, const char* key,
   if (!found || !reads_back(found->key, new_value)) return -1;
   list[static_cast<std::size_t>(found - list.data())].value = new_value;
   if (!lines_fit(list)) return -1;
-  return replace_file(path, records_text(list)) ? 0 : -1;
+  return lock.replace_text(records_text(list)) ? 0 : -1;
 }
 
 int config_set_int(const char* path, const char* section, const char* key, int new_value) {

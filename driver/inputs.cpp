@@ -47,19 +47,32 @@ std::string file_line(const std::string& path, int line) {
   return escape_control_bytes(path) + ":" + std::to_string(line) + ": ";
 }
 
+// What to do about a line the loader could not take as it stands.
+std::string remedy(const ConfigIssue& issue) {
+  switch (issue.kind) {
+    case ConfigIssue::Kind::length:
+      return "; a value holds at most 32,767 bytes on one line: give large point sets in a "
+             "point file (" + issue.key + " = @points.csv)";
+    case ConfigIssue::Kind::byte:
+      return "; a value is numbers, commas and blanks on one line: remove the byte";
+    default:
+      return "";
+  }
+}
+
 // A line of the file that would silently change or lose one of the three texts.
 void check_issues(const std::string& path, const ConfigDocument& document) {
   for (const ConfigIssue& issue : document.issues) {
     if (is_coordinate_key(issue.key)) {
-      throw Failure(file_line(path, issue.line) + issue.what + " (key " + issue.key +
-                       "); a value holds at most 32,767 bytes on one line: give large point "
-                       "sets in a point file (" + issue.key + " = @points.csv)");
+      throw Failure(file_line(path, issue.line) + issue.what + " (key " + issue.key + ")" +
+                    remedy(issue));
     }
   }
   // A line without "=" right after a coordinate key: a value continued on the next line.
   for (const ConfigRecord& record : document.records) {
     for (const ConfigIssue& issue : document.issues) {
-      if (issue.line == record.line + 1 && issue.key.empty() && is_coordinate_key(record.key)) {
+      if (issue.kind == ConfigIssue::Kind::syntax && issue.line == record.line + 1 &&
+          is_coordinate_key(record.key)) {
         throw Failure(file_line(path, issue.line) + "a line without '=' after " + record.key +
                          ": a value must stand on one line; give the points of many lines "
                          "in a point file (" + record.key + " = @points.csv)");

@@ -19,6 +19,11 @@ namespace helmert7 {
 /// links of its existing part are resolved. Neither file is changed.
 bool same_file(const std::string& a, const std::string& b);
 
+/// A text that names the regular file at `path` whatever spelling reaches it (its
+/// volume serial and file index on Windows, device and inode elsewhere); the empty
+/// text when the path names no regular file (none, a folder, a device or a pipe).
+std::string regular_file_key(const std::string& path);
+
 /// A file that cannot be written: "cannot write the output file 'out.txt': No such
 /// file or directory", and the system's reason alone.
 class FileError : public Failure {

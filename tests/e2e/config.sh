@@ -55,6 +55,39 @@ run_tool --inputfile bad.ini
 expect_status 255
 expect_stderr_line "^helmert7: cannot read the source points \(src in 'bad.ini'\): invalid stod argument: value 3 is \"x\"$"
 
+# Form feed, SUB and NUL are bytes of their line, never a line end: in a key the
+# run reads they are refused with that key and line named; a comment holding one
+# stays a comment whole. Each row: the file's bytes (printf format), then the
+# message's pattern, or "" for a run that gives the report of $A and $B.
+BYTE_ROWS=(
+  "test = 1,1,1\f 2,2,2, 3,3,3\nsrc=$A\ndes=$B\n"
+  "^helmert7: bytes.ini:1: a form feed inside a line \(key test\); a value is numbers, commas and blanks on one line: remove the byte$"
+  "src=$A\ndes=$B\ntest = 1,1,1\f 2,2,2, 3,3,3\n"
+  "^helmert7: bytes.ini:3: a form feed inside a line \(key test\)"
+  "src=$A\ndes=$B\nTEST = 1,1,1\x1a 2,2,2, 3,3,3\n"
+  "^helmert7: bytes.ini:3: a SUB byte inside a line \(key TEST\)"
+  "src=$A\ndes=$B\ntest = 1,1,1\0 2,2,2, 3,3,3\n"
+  "^helmert7: bytes.ini:3: a NUL byte inside a line \(key test\)"
+  "src=$A\ndes=$B\f\n"
+  "^helmert7: bytes.ini:2: a form feed inside a line \(key des\)"
+  "# site survey\0src = 9,9,9\nsrc=$A\ndes=$B\n"
+  ""
+  "note = page\f\nsrc=$A\ndes=$B\n"
+  ""
+)
+for ((i = 0; i < ${#BYTE_ROWS[@]}; i += 2)); do
+  printf "${BYTE_ROWS[i]}" >bytes.ini
+  pattern=${BYTE_ROWS[i + 1]}
+  if [ -n "$pattern" ]; then
+    expect_refused_before_report "$pattern" --inputfile bytes.ini
+  else
+    run_tool --inputfile bytes.ini --outfile report.txt
+    expect_status 0
+    expect_text stderr ""
+    expect_output_file report.txt expected.txt
+  fi
+done
+
 # A file found nowhere: both paths named, only the echo on stdout.
 rm -f report.txt
 run_tool --inputfile nowhere.ini --outfile report.txt

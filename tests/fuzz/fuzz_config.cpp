@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Configuration files of arbitrary bytes: every record stays within its field
-// limits and holds no line-ending byte, the string read never writes outside the
-// caller's buffer, the file that config_write_file writes from the records loads
-// back as the same records, and a set of the first key to a value made of input
+// limits, holds no line-ending byte and stands on the line it names, which is no
+// comment (only LF, CR LF and CR end a line), the string read never writes outside the caller's
+// buffer, the file that config_write_file writes from the records loads back
+// whole as the same records, and a set of the first key to a value made of input
 // bytes either reads back as set, every other record kept, or returns -1 with the
 // file byte for byte as it was.
 #include <algorithm>
@@ -49,6 +50,35 @@ void check_records(const ConfigRecordList& list) {
     check_field(record.section, helmert7::kConfigNameCapacity, "section");
     check_field(record.key, helmert7::kConfigNameCapacity, "key");
     check_field(record.value, helmert7::kConfigValueCapacity, "value");
+  }
+}
+
+// The lines of a file's text as the loader counts them: LF, CR LF and CR end one.
+std::vector<std::string> physical_lines(const std::string& text) {
+  std::vector<std::string> lines(1);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\n' && text[i] != '\r') {
+      lines.back() += text[i];
+      continue;
+    }
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    lines.emplace_back();
+  }
+  return lines;
+}
+
+void check_lines(const std::string& text, const ConfigRecordList& list) {
+  const std::vector<std::string> lines = physical_lines(text);
+  for (const ConfigRecord& record : list) {
+    FUZZ_CHECK(record.line >= 1 && static_cast<std::size_t>(record.line) <= lines.size(),
+               "a record's line is a line of the file");
+    const std::string& line = lines[static_cast<std::size_t>(record.line) - 1];
+    const std::size_t start = line.find_first_not_of(" \t");
+    FUZZ_CHECK(line[start] != '#' && line[start] != ';', "no record from a comment line");
+    const std::size_t key = line.find(record.key);
+    FUZZ_CHECK(key != std::string::npos &&
+                   line.find(record.value, key + record.key.size()) != std::string::npos,
+               "a record's key and value stand on its line");
   }
 }
 
@@ -109,6 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const ConfigRecordList list = helmert7::config_load_file(path.c_str());
   check_records(list);
+  check_lines(std::string(reinterpret_cast<const char*>(data), size), list);
   if (!list.empty()) {
     const ConfigRecord& first = list.front();
     check_string_read(path, first, 0);
@@ -117,7 +148,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   if (helmert7::config_write_file(rewritten.c_str(), list)) {
-    const ConfigRecordList reloaded = helmert7::config_load_file(rewritten.c_str());
+    ConfigRecordList reloaded;
+    FUZZ_CHECK(helmert7::config_load_whole_file(rewritten.c_str(), reloaded),
+               "a file the writer wrote loads whole");
     FUZZ_CHECK(reloaded.size() == list.size(), "rewrite keeps every record");
     for (std::size_t i = 0; i < list.size(); ++i) {
       FUZZ_CHECK(reloaded[i].section == list[i].section && reloaded[i].key == list[i].key &&

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Helpers shared by the configuration tests: data files and records as comparable
-// rows, beside the helpers that all unit tests share.
+// Helpers shared by the configuration tests: records as comparable rows, beside
+// the helpers that all unit tests share.
 #pragma once
 
 #include <algorithm>
@@ -17,10 +17,6 @@
 #include "config/config.h"
 
 namespace helmert7::config_test {
-
-inline std::string data_file(const std::string& name) {
-  return std::string(HELMERT7_TEST_DATA) + "/config/" + name;
-}
 
 /// (position, section, key, value) of every record, for whole-list comparisons.
 using Row = std::tuple<std::int32_t, std::string, std::string, std::string>;

@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: MIT
+// What the loader makes of a file's bytes: one table of texts with the records,
+// the issues and the searches they give, each text also written back from its
+// records and loaded again.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <optional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "config/config.h"
 #include "config_test_support.h"
@@ -10,136 +15,168 @@
 namespace helmert7 {
 namespace {
 
-using config_test::data_file;
 using config_test::load_rows;
 using config_test::Row;
 using config_test::rows;
 using config_test::ScratchDir;
 using config_test::write_bytes;
 using Rows = std::vector<Row>;
+using Kind = ConfigIssue::Kind;
 
-// A lone CR ends a line as LF and CR LF do: "a\rb=c" is the stray line "a" and the
-// key "b".
-TEST(ConfigLoad, LfCrLfAndALoneCrEndALine) {
-  const Rows expected = {
-      {0, "main", "src", "1,2,3"}, {1, "main", "b", "c"}, {0, "other", "k", "v"}};
-  EXPECT_EQ(load_rows(data_file("crlf.ini")), expected);
+/// (line, key, kind) of an issue.
+using IssueRow = std::tuple<int, std::string, Kind>;
+using IssueRows = std::vector<IssueRow>;
 
-  // The same file with LF line ends reads alike.
+/// A search and the value it finds, or nullopt when it finds no record.
+struct Lookup {
+  std::string section;
+  std::string key;
+  std::optional<std::string> value;
+};
+
+struct LoadCase {
+  const char* name;
+  std::string text;
+  Rows records;
+  IssueRows issues;
+  bool whole;  // no line dropped or split
+  std::vector<Lookup> lookups;
+};
+
+// A literal's bytes, NULs inside it included.
+template <std::size_t size>
+std::string bytes(const char (&text)[size]) {
+  return std::string(text, size - 1);
+}
+
+const std::string kKey510(510, 'k'), kKey511(511, 'k'), kValue32767(32767, 'v');
+const std::string kName511(511, 's');
+
+const LoadCase kLoadCases[] = {
+    // Line ends.
+    {"LF, CR LF and a lone CR end a line: 'a\\rb=c' is the stray line 'a' and the key 'b'",
+     "[main]\r\nsrc = 1,2,3\r\na\rb=c\r\n\r\n[other]\r\nk=v\r\n",
+     {{0, "main", "src", "1,2,3"}, {1, "main", "b", "c"}, {0, "other", "k", "v"}},
+     {{3, "", Kind::syntax}}, true, {}},
+    {"the same file with LF line ends reads alike",
+     "[main]\nsrc = 1,2,3\na\nb=c\n\n[other]\nk=v\n",
+     {{0, "main", "src", "1,2,3"}, {1, "main", "b", "c"}, {0, "other", "k", "v"}},
+     {{3, "", Kind::syntax}}, true, {}},
+    {"the last line needs no line end", "a=1\nb=2", {{0, "", "a", "1"}, {1, "", "b", "2"}}, {},
+     true, {}},
+    {"a byte-order mark does not hide the first key", "\xEF\xBB\xBFsrc = 1\n",
+     {{0, "", "src", "1"}}, {}, true, {}},
+    {"an empty file", "", {}, {}, true, {}},
+    {"blank lines and comments only", "\n  \t\n# only\n;comments\r\n", {}, {}, true, {}},
+
+    // NUL, form feed and SUB are part of their line.
+    {"a NUL inside a key line drops that line whole",
+     bytes("a=1\0b=2\nkey=ab\0cd=ef\n\0\0x=3\ny=4"),
+     {{0, "", "y", "4"}},
+     {{1, "a", Kind::byte}, {2, "key", Kind::byte}, {3, bytes("\0\0x"), Kind::byte}}, false,
+     {{"", "b", std::nullopt}, {"", "cd", std::nullopt}}},
+    {"a NUL inside a comment keeps the rest of the line in the comment",
+     bytes("# note\0src = 9,9,9\nsrc=1\n"), {{0, "", "src", "1"}}, {}, true,
+     {{"", "src", "1"}}},
+    {"keys under a header that holds a NUL are dropped", bytes("[a\0b]\nk=1\n[c]\nj=2\n"),
+     {{0, "c", "j", "2"}}, {{2, "k", Kind::section}}, false, {}},
+    {"form feed and SUB stay in the value, noted as bytes other readers end a line at",
+     "k=v\f\n[s]\f\nz=9\na=b\fc=d\nsub=1\x1a" "e=2\n",
+     {{0, "", "k", "v\f"}, {1, "", "z", "9"}, {2, "", "a", "b\fc=d"}, {3, "", "sub", "1\x1a" "e=2"}},
+     {{1, "k", Kind::byte}, {2, "", Kind::syntax}, {4, "a", Kind::byte}, {5, "sub", Kind::byte}},
+     true, {{"s", "z", std::nullopt}, {"", "c", std::nullopt}}},
+    {"a form feed inside a coordinate text keeps every point on its line, with its key",
+     "des = 4,5,6\ntest = 1,1,1\f 2,2,2, 3,3,3\n",
+     {{0, "", "des", "4,5,6"}, {1, "", "test", "1,1,1\f 2,2,2, 3,3,3"}},
+     {{2, "test", Kind::byte}}, true, {}},
+
+    // Headers, comments, keys and values.
+    {"headers are trimmed; '[ ]' and '[]' join the section before the first header",
+     "a=0\n  [ main ]  \n\tk\t=\t v w \t\n[ ]\nb=1\n[]\nc=2\n",
+     {{0, "", "a", "0"}, {0, "main", "k", "v w"}, {0, "", "b", "1"}, {0, "", "c", "2"}}, {}, true,
+     {{"", "c", "2"}}},
+    {"the header test comes before '=': '[main', '[main] ; note' and '[' are no lines",
+     "[a=b]\nk=v\n[a]=1\n[main\n[main] ; note\n[\n", {{0, "a=b", "k", "v"}, {1, "a=b", "[a]", "1"}},
+     {{4, "", Kind::syntax}, {5, "", Kind::syntax}, {6, "", Kind::syntax}}, true, {}},
+    {"comments only at the start of a line",
+     "# a=1\n  # b=2\n;c=3\n\t;d=4\nx=1 ; c\ny=2 # d\nq = \"quoted\" = yes\n",
+     {{0, "", "x", "1 ; c"}, {1, "", "y", "2 # d"}, {2, "", "q", "\"quoted\" = yes"}}, {}, true,
+     {{"", "a", std::nullopt}}},
+    {"the first '=' splits; empty values stay; a line beginning with '=' is none",
+     "key =\nkey2=\n=value\n  = v\nk = a = b\nbare\n",
+     {{0, "", "key", ""}, {1, "", "key2", ""}, {2, "", "k", "a = b"}},
+     {{3, "", Kind::syntax}, {4, "", Kind::syntax}, {6, "", Kind::syntax}}, true, {}},
+    {"names match with the case bit ignored, the first in file order",
+     "src=a\nSRC=b\n[s]\nkey=1\nKEY=2\nkEy=3\n",
+     {{0, "", "src", "a"}, {1, "", "SRC", "b"}, {0, "s", "key", "1"}, {1, "s", "KEY", "2"},
+      {2, "s", "kEy", "3"}},
+     {}, true,
+     {{"", "src", "a"}, {"S", "Key", "1"}, {"s", "src", std::nullopt}, {"", "sr", std::nullopt}}},
+    {"the 0x20 bit pairs more than letters: '[' with '{', '_' with DEL, '1' with 0x11",
+     "[[x]]\na_1=v\n", {{0, "[x]", "a_1", "v"}}, {}, true,
+     {{"{X}", "A\x7f\x11", "v"}, {"[x]", "a_2", std::nullopt}}},
+    {"a section named twice resumes", "[a]\nx=1\n[b]\ny=2\n[A]\nx=3\nz=4\n",
+     {{0, "a", "x", "1"}, {0, "b", "y", "2"}, {0, "A", "x", "3"}, {1, "A", "z", "4"}}, {}, true,
+     {{"a", "x", "1"}, {"a", "z", "4"}}},
+
+    // Lengths.
+    {"a line of the limit's length, the longest the writer writes, is taken whole",
+     kKey510 + " = " + kValue32767 + "\n", {{0, "", kKey510, kValue32767}}, {}, true, {}},
+    {"past the limit the part read is dropped and the rest reads as a new line",
+     std::string(kConfigLineLimit, ' ') + "a=1\n", {{0, "", "a", "1"}},
+     {{1, "", Kind::length}}, false, {}},
+    {"a key or value too long for its field drops the line whole",
+     kKey511 + "=1\n" + kKey511 + "k=2\nb=" + kValue32767 + "\nc=" + kValue32767 + "v\nd=4\n",
+     {{0, "", kKey511, "1"}, {1, "", "b", kValue32767}, {2, "", "d", "4"}},
+     {{2, "", Kind::length}, {4, "c", Kind::length}}, false, {}},
+    {"keys under a header too long to hold are dropped",
+     "[a]\nx=1\n[" + kName511 + "]\ny=2\n[" + kName511 + "s]\nx=3\nz=4\n[b]\nw=5\n",
+     {{0, "a", "x", "1"}, {0, kName511, "y", "2"}, {0, "b", "w", "5"}},
+     {{6, "x", Kind::section}, {7, "z", Kind::section}}, false, {{"a", "z", std::nullopt}}},
+};
+
+IssueRows issue_rows(const std::vector<ConfigIssue>& issues) {
+  IssueRows result;
+  for (const ConfigIssue& issue : issues) result.emplace_back(issue.line, issue.key, issue.kind);
+  return result;
+}
+
+TEST(ConfigLoad, RecordsIssuesAndSearchesOfEachText) {
   ScratchDir scratch;
-  std::string text = config_test::read_bytes(data_file("crlf.ini"));
-  for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
-  std::replace(text.begin(), text.end(), '\r', '\n');
-  write_bytes(scratch.path("lf.ini"), text);
-  EXPECT_EQ(load_rows(scratch.path("lf.ini")), expected);
+  const std::string file = scratch.path("case.ini");
+  for (const LoadCase& c : kLoadCases) {
+    SCOPED_TRACE(c.name);
+    write_bytes(file, c.text);
+    ConfigRecordList list;
+    EXPECT_EQ(config_load_whole_file(file.c_str(), list), c.whole);
+    EXPECT_EQ(rows(list), c.records);
+    ConfigDocument document;
+    std::string reason;
+    ASSERT_TRUE(config_read_document(file.c_str(), document, reason)) << reason;
+    EXPECT_EQ(issue_rows(document.issues), c.issues);
+    for (const Lookup& lookup : c.lookups) {
+      const ConfigRecord* found =
+          config_find_record(list, lookup.section.c_str(), lookup.key.c_str());
+      EXPECT_EQ(found ? std::optional<std::string>(found->value) : std::nullopt, lookup.value)
+          << "[" << lookup.section << "] " << lookup.key;
+    }
+    // The records written back load whole as the same records.
+    const std::string rewritten = scratch.path("rewritten.ini");
+    ASSERT_TRUE(config_write_file(rewritten.c_str(), list));
+    ConfigRecordList reloaded;
+    EXPECT_TRUE(config_load_whole_file(rewritten.c_str(), reloaded));
+    EXPECT_EQ(rows(reloaded), rows(list));
+  }
 }
 
-TEST(ConfigLoad, NulEndsALine) {
-  const Rows expected = {{0, "", "a", "1"},
-                         {1, "", "b", "2"},
-                         {2, "", "key", "ab"},
-                         {3, "", "cd", "ef"},
-                         {4, "", "x", "3"}};
-  EXPECT_EQ(load_rows(data_file("nul_byte.ini")), expected);
-}
-
-TEST(ConfigLoad, FormFeedAndSubEndALineAsItsLastByte) {
-  // "[s]\f" does not end in "]", so it is no header and "z" stays in the empty section.
-  const Rows expected = {{0, "", "k", "v\f"}, {1, "", "z", "9"},       {2, "", "a", "b\f"},
-                         {3, "", "c", "d"},   {4, "", "sub", "1\x1a"}, {5, "", "e", "2"}};
-  EXPECT_EQ(load_rows(data_file("form_feed.ini")), expected);
-}
-
-TEST(ConfigLoad, LastLineNeedsNoLineEnd) {
-  const Rows expected = {{0, "", "a", "1"}, {1, "", "b", "2"}};
-  EXPECT_EQ(load_rows(data_file("no_trailing_newline.ini")), expected);
-}
-
-TEST(ConfigLoad, HeadersTrimAndEmptyNamesJoinTheLeadingSection) {
-  const Rows expected = {
-      {0, "", "a", "0"}, {0, "main", "k", "v w"}, {0, "", "b", "1"}, {0, "", "c", "2"}};
-  const ConfigRecordList list = config_load_file(data_file("headers.ini").c_str());
-  EXPECT_EQ(rows(list), expected);
-  ASSERT_NE(config_find_record(list, "", "c"), nullptr);
-  EXPECT_EQ(config_find_record(list, "", "c")->value, "2");
-}
-
-TEST(ConfigLoad, HeaderTestComesBeforeEquals) {
-  // "[main", "[main] ; note" and "[" are neither headers nor key lines.
-  const Rows expected = {{0, "a=b", "k", "v"}, {1, "a=b", "[a]", "1"}};
-  EXPECT_EQ(load_rows(data_file("bracket_equals.ini")), expected);
-}
-
-TEST(ConfigLoad, CommentsOnlyAtTheStart) {
-  const Rows expected = {
-      {0, "", "x", "1 ; c"}, {1, "", "y", "2 # d"}, {2, "", "q", "\"quoted\" = yes"}};
-  EXPECT_EQ(load_rows(data_file("comments.ini")), expected);
-}
-
-TEST(ConfigLoad, FirstEqualsSplitsAndEmptyValuesStay) {
-  const Rows expected = {{0, "", "key", ""}, {1, "", "key2", ""}, {2, "", "k", "a = b"}};
-  EXPECT_EQ(load_rows(data_file("empty_value.ini")), expected);
-}
-
-TEST(ConfigLoad, NamesMatchWithTheCaseBitIgnoredFirstInFileOrder) {
-  const ConfigRecordList list = config_load_file(data_file("repeated_keys.ini").c_str());
-  ASSERT_EQ(list.size(), 5u);
-  EXPECT_EQ(config_find_record(list, "", "src"), &list[0]);
-  EXPECT_EQ(config_find_record(list, "S", "Key"), &list[2]);
-  EXPECT_EQ(config_find_record(list, "s", "src"), nullptr);
-  EXPECT_EQ(config_find_record(list, "", "sr"), nullptr);
-
-  // The 0x20 bit pairs more than letters: "[" with "{", "_" with DEL, "1" with 0x11.
-  ConfigRecordList odd = {{0, "[x]", "a_1", "v"}};
-  EXPECT_NE(config_find_record(odd, "{X}", "A\x7f\x11"), nullptr);
-  EXPECT_EQ(config_find_record(odd, "[x]", "a_2"), nullptr);
-}
-
-TEST(ConfigLoad, SectionNamedTwiceResumes) {
-  const ConfigRecordList list = config_load_file(data_file("section_twice.ini").c_str());
-  const Rows expected = {
-      {0, "a", "x", "1"}, {0, "b", "y", "2"}, {0, "A", "x", "3"}, {1, "A", "z", "4"}};
-  EXPECT_EQ(rows(list), expected);
-  EXPECT_EQ(config_find_record(list, "a", "x")->value, "1");
-  EXPECT_EQ(config_find_record(list, "a", "z")->value, "4");
-}
-
-TEST(ConfigLoad, NothingToReadGivesNoRecords) {
+TEST(ConfigLoad, NoFileGivesNoRecords) {
   ScratchDir scratch;
-  write_bytes(scratch.path("empty.ini"), "");
-  write_bytes(scratch.path("blank.ini"), "\n  \t\n# only\n;comments\r\n");
-  EXPECT_TRUE(config_load_file(scratch.path("empty.ini").c_str()).empty());
-  EXPECT_TRUE(config_load_file(scratch.path("blank.ini").c_str()).empty());
-  EXPECT_TRUE(config_load_file(scratch.path("missing.ini").c_str()).empty());
-  // A folder opens but fails at its first read.
-  EXPECT_TRUE(config_load_file(scratch.path("").c_str()).empty());
-}
-
-TEST(ConfigLoad, LongLineEndsAtTheLimitAndGoesOnAsANewLine) {
-  ScratchDir scratch;
-  write_bytes(scratch.path("long_line.ini"), std::string(kConfigLineLimit, ' ') + "a=1\n");
-  EXPECT_EQ(load_rows(scratch.path("long_line.ini")), (Rows{{0, "", "a", "1"}}));
-
-}
-
-TEST(ConfigLoad, OverlongKeyOrValueDropsTheLineWhole) {
-  ScratchDir scratch;
-  const std::string key511(511, 'k'), value32767(32767, 'v');
-  write_bytes(scratch.path("overlong.ini"),
-              key511 + "=1\n" + key511 + "k=2\nb=" + value32767 + "\nc=" + value32767 + "v\nd=4\n");
-  const Rows expected = {{0, "", key511, "1"}, {1, "", "b", value32767}, {2, "", "d", "4"}};
-  EXPECT_EQ(load_rows(scratch.path("overlong.ini")), expected);
-}
-
-TEST(ConfigLoad, KeysUnderAnOverlongHeaderAreDropped) {
-  ScratchDir scratch;
-  const std::string name511(511, 's');
-  write_bytes(scratch.path("overlong_section.ini"),
-              "[a]\nx=1\n[" + name511 + "]\ny=2\n[" + name511 + "s]\nx=3\nz=4\n[b]\nw=5\n");
-  const ConfigRecordList list = config_load_file(scratch.path("overlong_section.ini").c_str());
-  const Rows expected = {{0, "a", "x", "1"}, {0, name511, "y", "2"}, {0, "b", "w", "5"}};
-  EXPECT_EQ(rows(list), expected);
-  EXPECT_EQ(config_find_record(list, "a", "z"), nullptr);
+  ConfigRecordList list;
+  EXPECT_FALSE(config_load_whole_file(scratch.path("missing.ini").c_str(), list));
+  EXPECT_TRUE(list.empty());
+  // A folder is no file to read.
+  EXPECT_FALSE(config_load_whole_file(scratch.path("").c_str(), list));
+  EXPECT_TRUE(list.empty());
 }
 
 TEST(ConfigSplit, KeysAndValuesMustFitTheirBuffers) {
