@@ -108,6 +108,15 @@ ParameterVector gauss_newton_correction(const Eigen::Matrix<double, 7, 7>& norma
 
 namespace {
 
+// What every Gauss-Newton step reads: the centred points, the model and the
+// network's extent, which scales the rank test and the stopping rule.
+struct Problem {
+  const PointMatrix& source;
+  const PointMatrix& target;
+  RotationModel model;
+  double extent;
+};
+
 // The buffers of one Gauss-Newton step, allocated once for all iterations: fresh
 // pages of this size cost more than the arithmetic done in them.
 struct Step {
@@ -117,13 +126,11 @@ struct Step {
   NormalMatrix normal_inverse = NormalMatrix::Zero();
 };
 
-ParameterVector correction_at(const PointMatrix& source, const PointMatrix& target,
-                              const ParameterVector& params, RotationModel model, double extent,
-                              Step& step) {
-  fill_design_matrix(source, params, step.design, model);
-  fill_misclosure_vector(source, target, params, step.misclosure, model);
+ParameterVector correction_at(const Problem& problem, const ParameterVector& params, Step& step) {
+  fill_design_matrix(problem.source, params, step.design, problem.model);
+  fill_misclosure_vector(problem.source, problem.target, params, step.misclosure, problem.model);
   step.normal.noalias() = step.design.transpose() * step.design;
-  check_rank(step.normal, extent);
+  check_rank(step.normal, problem.extent);
   step.normal_inverse = step.normal.inverse();
   return gauss_newton_correction(step.normal_inverse, step.design, step.misclosure);
 }
@@ -144,50 +151,59 @@ bool has_converged(const ParameterVector& correction, double extent, double& pre
   return correction.cwiseAbs().sum() <= kConvergenceTolerance || stalled;
 }
 
-}  // namespace
-
-AdjustmentResult estimate_parameters(
-    const PointMatrix& source, const PointMatrix& target,
-    const std::function<void(const ParameterVector&)>& on_iteration,
-    const AdjustmentOptions& options) {
-  const RotationModel model = options.model;
-  check_point_counts(source, target);
-  check_finite(source, "source");
-  check_finite(target, "target");
-
-  AdjustmentResult result;
-  result.model = model;
-  // The exact model starts from the closed-form solution, the small one from zero.
-  result.params = model == RotationModel::exact ? closed_form_parameters(source, target)
-                                                : ParameterVector::Zero();
-  const double extent = network_extent(source);
+// Gauss-Newton from result.params until converged or out of budget; result.params,
+// iterations and converged are updated, `step` holds the last iteration's buffers.
+void iterate(const Problem& problem, int budget,
+             const std::function<void(const ParameterVector&)>& on_iteration,
+             AdjustmentResult& result, Step& step) {
   double previous_largest = std::numeric_limits<double>::infinity();
-  Step step;
   bool done = false;
   // A correction that first meets the tolerance in the last allowed iteration
   // still counts as exhausting the budget.
-  while (!done && result.iterations < options.budget) {
+  while (!done && result.iterations < budget) {
     ++result.iterations;
-    const ParameterVector correction =
-        correction_at(source, target, result.params, model, extent, step);
+    const ParameterVector correction = correction_at(problem, result.params, step);
     if (!correction.allFinite())
       throw NumericError("iteration " + std::to_string(result.iterations) +
                          " gave a non-finite correction; the normal equations could"
                          " not be solved for these points");
     result.params += correction;
     if (on_iteration) on_iteration(result.params);
-    done = has_converged(correction, extent, previous_largest);
+    done = has_converged(correction, problem.extent, previous_largest);
   }
-  result.converged = done && result.iterations < options.budget;
-  result.normal_inverse = step.normal_inverse;
-  if (!result.converged) return result;
+  result.converged = done && result.iterations < budget;
+}
 
+// sigma0 and sigmax of a converged adjustment.
+void set_precision(const Problem& problem, const Step& step, AdjustmentResult& result) {
   // Q and N^-1 are those of the last iteration, evaluated before its (negligible)
   // correction was added. The redundancy is 3n - 7.
-  result.sigma0 =
-      std::sqrt(step.misclosure.squaredNorm() / static_cast<double>(redundancy(source.rows())));
+  result.sigma0 = std::sqrt(step.misclosure.squaredNorm() /
+                            static_cast<double>(redundancy(problem.source.rows())));
   result.sigmax = result.sigma0 * step.normal_inverse.diagonal().array().sqrt();
   check_precision(result);
+}
+
+}  // namespace
+
+AdjustmentResult estimate_parameters(
+    const PointMatrix& source, const PointMatrix& target,
+    const std::function<void(const ParameterVector&)>& on_iteration,
+    const AdjustmentOptions& options) {
+  check_point_counts(source, target);
+  check_finite(source, "source");
+  check_finite(target, "target");
+  const Problem problem{source, target, options.model, network_extent(source)};
+
+  AdjustmentResult result;
+  result.model = options.model;
+  // The exact model starts from the closed-form solution, the small one from zero.
+  result.params = options.model == RotationModel::exact ? closed_form_parameters(source, target)
+                                                        : ParameterVector::Zero();
+  Step step;
+  iterate(problem, options.budget, on_iteration, result, step);
+  result.normal_inverse = step.normal_inverse;
+  if (result.converged) set_precision(problem, step, result);
   return result;
 }
 

@@ -58,54 +58,76 @@ Eigen::Matrix<double, 3, 7> design_block(const double& x, const double& y, const
   return block;
 }
 
+namespace {
+
+// The translation columns: the identity in each point's three rows.
+void fill_translation_columns(Eigen::Index points, Eigen::MatrixXd& design) {
+  for (int j = kTx; j <= kTz; ++j) {
+    double* column = design.col(j).data();
+    for (Eigen::Index i = 0; i < points; ++i) {
+      column[3 * i] = j == kTx ? 1.0 : 0.0;
+      column[3 * i + 1] = j == kTy ? 1.0 : 0.0;
+      column[3 * i + 2] = j == kTz ? 1.0 : 0.0;
+    }
+  }
+}
+
+// The three angle columns of the small model; negative entries negate (1 + m)
+// first and then multiply by the coordinate, as design_block does.
+void fill_angle_columns(const PointMatrix& points, double m, Eigen::MatrixXd& design) {
+  const double* x = points.col(0).data();
+  const double* y = points.col(1).data();
+  const double* z = points.col(2).data();
+  double* ex = design.col(kEx).data();
+  double* ey = design.col(kEy).data();
+  double* ez = design.col(kEz).data();
+  for (Eigen::Index i = 0; i < points.rows(); ++i) {
+    ex[3 * i] = 0.0;
+    ex[3 * i + 1] = (1.0 + m) * z[i];
+    ex[3 * i + 2] = -(1.0 + m) * y[i];
+  }
+  for (Eigen::Index i = 0; i < points.rows(); ++i) {
+    ey[3 * i] = -(1.0 + m) * z[i];
+    ey[3 * i + 1] = 0.0;
+    ey[3 * i + 2] = (1.0 + m) * x[i];
+  }
+  for (Eigen::Index i = 0; i < points.rows(); ++i) {
+    ez[3 * i] = (1.0 + m) * y[i];
+    ez[3 * i + 1] = -(1.0 + m) * x[i];
+    ez[3 * i + 2] = 0.0;
+  }
+}
+
+// The scale column of the small model: the inner brackets of transform_point.
+void fill_scale_column(const PointMatrix& points, const ParameterVector& params,
+                       Eigen::MatrixXd& design) {
+  const double* x = points.col(0).data();
+  const double* y = points.col(1).data();
+  const double* z = points.col(2).data();
+  double* scale = design.col(kM).data();
+  for (Eigen::Index i = 0; i < points.rows(); ++i) {
+    scale[3 * i] = bracket_x(x[i], y[i], z[i], params);
+    scale[3 * i + 1] = bracket_y(x[i], y[i], z[i], params);
+    scale[3 * i + 2] = bracket_z(x[i], y[i], z[i], params);
+  }
+}
+
+}  // namespace
+
 void fill_design_matrix(const PointMatrix& points, const ParameterVector& params,
                         Eigen::MatrixXd& design, RotationModel model) {
-  const Eigen::Index n = points.rows();
-  design.resize(3 * n, 7);
+  design.resize(3 * points.rows(), 7);
   if (model == RotationModel::exact) {
-    for (Eigen::Index i = 0; i < n; ++i) {
+    for (Eigen::Index i = 0; i < points.rows(); ++i) {
       design.middleRows<3>(3 * i) = exact_design_block(points.row(i).transpose(), params);
     }
     return;
   }
   // Column by column, each written front to back: the entries of design_block, in
   // the same operations, without a 3-by-7 block per point or strided writes.
-  const double m = params(kM);
-  const double* x = points.col(0).data();
-  const double* y = points.col(1).data();
-  const double* z = points.col(2).data();
-  for (int j = kTx; j <= kTz; ++j) {
-    double* column = design.col(j).data();
-    for (Eigen::Index i = 0; i < n; ++i) {
-      column[3 * i] = j == kTx ? 1.0 : 0.0;
-      column[3 * i + 1] = j == kTy ? 1.0 : 0.0;
-      column[3 * i + 2] = j == kTz ? 1.0 : 0.0;
-    }
-  }
-  double* ex = design.col(kEx).data();
-  double* ey = design.col(kEy).data();
-  double* ez = design.col(kEz).data();
-  double* scale = design.col(kM).data();
-  for (Eigen::Index i = 0; i < n; ++i) {
-    ex[3 * i] = 0.0;
-    ex[3 * i + 1] = (1.0 + m) * z[i];
-    ex[3 * i + 2] = -(1.0 + m) * y[i];
-  }
-  for (Eigen::Index i = 0; i < n; ++i) {
-    ey[3 * i] = -(1.0 + m) * z[i];
-    ey[3 * i + 1] = 0.0;
-    ey[3 * i + 2] = (1.0 + m) * x[i];
-  }
-  for (Eigen::Index i = 0; i < n; ++i) {
-    ez[3 * i] = (1.0 + m) * y[i];
-    ez[3 * i + 1] = -(1.0 + m) * x[i];
-    ez[3 * i + 2] = 0.0;
-  }
-  for (Eigen::Index i = 0; i < n; ++i) {
-    scale[3 * i] = bracket_x(x[i], y[i], z[i], params);
-    scale[3 * i + 1] = bracket_y(x[i], y[i], z[i], params);
-    scale[3 * i + 2] = bracket_z(x[i], y[i], z[i], params);
-  }
+  fill_translation_columns(points.rows(), design);
+  fill_angle_columns(points, params(kM), design);
+  fill_scale_column(points, params, design);
 }
 
 void fill_misclosure_vector(const PointMatrix& source, const PointMatrix& target,
