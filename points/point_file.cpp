@@ -7,11 +7,15 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#ifdef __SSE2__
+// HELMERT7_PORTABLE_SCAN compiles the scan that machines without SSE2 use, so
+// that it is built and tested on those that have it too.
+#if defined(__SSE2__) && !defined(HELMERT7_PORTABLE_SCAN)
+#define HELMERT7_SSE2_SCAN 1
 #include <emmintrin.h>
 #endif
 
@@ -78,6 +82,10 @@ std::string_view text_of(std::string_view line, const Field& field) {
   return line.substr(field.begin, field.end - field.begin);
 }
 
+// The digits are read eight bytes at a time as one integer whose lowest byte
+// comes first in memory.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the digit scan needs a little-endian machine");
+
 // The value of the first `count` (at most 8) of the 8 digits read at `p`: the
 // digits moved to the top bytes behind zeros, then combined pairwise.
 std::uint64_t digits_value(const char* p, int count) {
@@ -137,7 +145,7 @@ struct Digits {
 
 // Bit i set when byte i of the 16 at `p` is no digit.
 std::uint32_t non_digits(const char* p) {
-#ifdef __SSE2__
+#ifdef HELMERT7_SSE2_SCAN
   // Bytes moved down by '0' + 128 are digits when below -128 + 10, as signed.
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i moved = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>('0' + 128)));
