@@ -19,6 +19,10 @@
 #include <emmintrin.h>
 #endif
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "points/points.h"
 #include "points/point_lines.h"
 
@@ -299,6 +303,36 @@ bool is_header(std::string_view line) {
   return true;
 }
 
+// What a path names when it is no file of points: "a directory", "a device", "a
+// socket"; nullptr for a file, a pipe, or no such file, which opening it reports.
+const char* kind_refused(const std::string& path) {
+  std::error_code error;
+  switch (std::filesystem::status(path, error).type()) {
+    case std::filesystem::file_type::directory:
+      return "a directory";
+    case std::filesystem::file_type::block:
+    case std::filesystem::file_type::character:
+      return "a device";
+    case std::filesystem::file_type::socket:
+      return "a socket";
+    default:
+      break;
+  }
+#ifdef _WIN32
+  // NUL, CON, COM1 and their kin are devices that the file status does not tell
+  // from files; the handle's type does.
+  const DWORD any_sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const HANDLE handle = CreateFileA(path.c_str(), 0, any_sharing, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    const bool device = GetFileType(handle) == FILE_TYPE_CHAR;
+    CloseHandle(handle);
+    if (device) return "a device";
+  }
+#endif
+  return nullptr;
+}
+
 std::string line_place(const std::string& shown_name, std::size_t number) {
   return shown_name + ":" + std::to_string(number) + ": ";
 }
@@ -306,17 +340,9 @@ std::string line_place(const std::string& shown_name, std::size_t number) {
 }  // namespace
 
 void check_point_file_kind(const std::string& path, const std::string& shown) {
-  std::error_code error;
-  const std::filesystem::file_type type = std::filesystem::status(path, error).type();
-  const char* kind = nullptr;
-  switch (type) {
-    case std::filesystem::file_type::directory: kind = "a directory"; break;
-    case std::filesystem::file_type::block:
-    case std::filesystem::file_type::character: kind = "a device"; break;
-    case std::filesystem::file_type::socket: kind = "a socket"; break;
-    default: return;  // a file, a pipe, or no such file, which opening it reports
+  if (const char* kind = kind_refused(path)) {
+    throw Failure("cannot read " + shown + ": it is " + kind + ", not a file of points");
   }
-  throw Failure("cannot read " + shown + ": it is " + kind + ", not a file of points");
 }
 
 BlockReader::BlockReader(std::istream& in, const std::string& shown_name, std::size_t block_bytes)

@@ -117,5 +117,9 @@ if posix_only "/dev/zero is a POSIX device"; then
   expect_stderr_line '^helmert7: standard input:1: the line is 1 MiB long or longer'
   expect_absent zero.txt
 fi
+if on_windows; then
+  expect_refused_before_report "^helmert7: cannot read the target point file 'NUL': it is a device, not a file of points$" \
+    --inputsrc @control_old.csv --inputdes @NUL
+fi
 
 finish

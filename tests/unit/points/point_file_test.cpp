@@ -528,7 +528,9 @@ TEST(PointFileKind, RefusesWhatIsNoFileOfPoints) {
       {dir, "it is a directory, not a file of points"},
       {file, nullptr},
       {(folder / "missing.txt").string(), nullptr},
-#ifndef _WIN32
+#ifdef _WIN32
+      {"NUL", "it is a device, not a file of points"},
+#else
       {"/dev/zero", "it is a device, not a file of points"},
       {"/dev/null", "it is a device, not a file of points"},
 #endif
