@@ -123,6 +123,8 @@ void check_present(const Inputs& inputs) {
 
 // The point file that "@name" named, opened for reading.
 std::unique_ptr<std::istream> open_point_file(const CoordinateText& input) {
+  check_point_file_kind(input.path,
+                        std::string("the ") + input.role + " point file " + in_quotes(input.path));
   auto file = std::make_unique<std::ifstream>(input.path, std::ios::binary);
   if (!*file) {
     throw Failure(std::string("cannot read the ") + input.role + " point file " +

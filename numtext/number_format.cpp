@@ -167,6 +167,8 @@ static_assert(by_ten_thousand(UINT32_MAX) == UINT32_MAX / 10000 && by_ten_thousa
 // of an integer in memory order on a little-endian machine: both halves of four
 // digits, then their pairs, then their digits are split at once in lanes of one
 // integer, with division by a multiplication that is exact in the lane's range.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "eight digits are stored as one integer, the lowest byte first");
 std::uint64_t eight_digits(std::uint32_t value) {
   const std::uint32_t high = by_ten_thousand(value);
   const std::uint64_t fours = high | static_cast<std::uint64_t>(value - high * 10000) << 32;
@@ -225,67 +227,80 @@ int decimal_exponent_estimate(double value) {
   return (binary_exponent * 78913) >> 18;  // an arithmetic shift: floors negatives too
 }
 
+// |value| rounded to `kept` significant digits, as the integer |value| * 10^scale
+// of exactly `kept` digits: the scale first from the logarithm, then corrected by
+// the integer itself (which also catches 9.99... rounding up). False when that
+// takes 128-bit integers beyond their range.
+bool significant_digits(double value, int kept, Wide& scaled, int& scale) {
+  if (!std::isfinite(value) || value == 0.0 || kept > kMaxPowerOfTen) return false;
+  scale = kept - 1 - decimal_exponent_estimate(value);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (!scaled_integer(value, scale, scaled)) return false;
+    if (scaled >= power_of_ten(kept)) {
+      --scale;
+    } else if (scaled < power_of_ten(kept - 1)) {
+      ++scale;
+    } else {
+      return true;
+    }
+  }
+  return false;
+}
+
+// `count` digits, the first of them at 10^exponent, "%f" style: "0.00125", "1200", "12.5".
+char* put_positional(char* p, const char* digits, int count, int exponent) {
+  if (exponent < 0) {
+    *p++ = '0';
+    *p++ = '.';
+    p = std::fill_n(p, -exponent - 1, '0');
+    return std::copy(digits, digits + count, p);
+  }
+  const int whole = exponent + 1;
+  p = std::copy(digits, digits + std::min(count, whole), p);
+  p = std::fill_n(p, std::max(whole - count, 0), '0');
+  if (count > whole) {
+    *p++ = '.';
+    p = std::copy(digits + whole, digits + count, p);
+  }
+  return p;
+}
+
+// The same "%e" style: "1.25e-05", "1e+100".
+char* put_exponential(char* p, const char* digits, int count, int exponent) {
+  *p++ = digits[0];
+  if (count > 1) {
+    *p++ = '.';
+    p = std::copy(digits + 1, digits + count, p);
+  }
+  *p++ = 'e';
+  *p++ = exponent < 0 ? '-' : '+';
+  const int magnitude = std::abs(exponent);
+  if (magnitude >= 100) *p++ = static_cast<char>('0' + magnitude / 100);
+  *p++ = static_cast<char>('0' + magnitude / 10 % 10);
+  *p++ = static_cast<char>('0' + magnitude % 10);
+  return p;
+}
+
 }  // namespace
 
 std::size_t put_general(char* buffer, double value, int precision) {
   const int kept = std::max(precision, 1);
-  // The scale at which |value| rounds to `kept` digits: first from the logarithm,
-  // then corrected by the integer itself (which also catches 9.99... rounding up).
   Wide scaled = 0;
-  bool exact = std::isfinite(value) && value != 0.0 && kept <= kMaxPowerOfTen;
-  int scale = exact ? kept - 1 - decimal_exponent_estimate(value) : 0;
-  for (int attempt = 0; exact && attempt < 3; ++attempt) {
-    exact = scaled_integer(value, scale, scaled);
-    if (exact && scaled >= power_of_ten(kept)) {
-      --scale;
-    } else if (exact && scaled < power_of_ten(kept - 1)) {
-      ++scale;
-    } else {
-      break;
-    }
-    exact = exact && attempt < 2;
-  }
-  if (!exact) {
+  int scale = 0;
+  if (!significant_digits(value, kept, scaled, scale)) {
     const auto result = std::to_chars(buffer, buffer + kGeneralCapacity, value,
                                       std::chars_format::general, precision);
     if (result.ec != std::errc()) throw std::runtime_error("put_general: precision too large");
     return static_cast<std::size_t>(result.ptr - buffer);
   }
-
   char digits[24];
   int count = put_digits(digits, scaled, kept);
   while (count > 1 && digits[count - 1] == '0') --count;  // "%g" drops trailing zeros
   const int exponent = kept - 1 - scale;                  // of the first digit
   char* p = buffer;
   if (std::signbit(value)) *p++ = '-';
-  if (exponent >= -4 && exponent < kept) {  // "%f" style
-    if (exponent < 0) {
-      *p++ = '0';
-      *p++ = '.';
-      p = std::fill_n(p, -exponent - 1, '0');
-      p = std::copy(digits, digits + count, p);
-    } else {
-      const int whole = exponent + 1;
-      p = std::copy(digits, digits + std::min(count, whole), p);
-      p = std::fill_n(p, std::max(whole - count, 0), '0');
-      if (count > whole) {
-        *p++ = '.';
-        p = std::copy(digits + whole, digits + count, p);
-      }
-    }
-  } else {  // "%e" style: d.ddde-05
-    *p++ = digits[0];
-    if (count > 1) {
-      *p++ = '.';
-      p = std::copy(digits + 1, digits + count, p);
-    }
-    *p++ = 'e';
-    *p++ = exponent < 0 ? '-' : '+';
-    const int magnitude = std::abs(exponent);
-    if (magnitude >= 100) *p++ = static_cast<char>('0' + magnitude / 100);
-    *p++ = static_cast<char>('0' + magnitude / 10 % 10);
-    *p++ = static_cast<char>('0' + magnitude % 10);
-  }
+  p = exponent >= -4 && exponent < kept ? put_positional(p, digits, count, exponent)
+                                        : put_exponential(p, digits, count, exponent);
   return static_cast<std::size_t>(p - buffer);
 }
 

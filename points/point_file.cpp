@@ -7,12 +7,20 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#ifdef __SSE2__
+// HELMERT7_PORTABLE_SCAN compiles the scan that machines without SSE2 use, so
+// that it is built and tested on those that have it too.
+#if defined(__SSE2__) && !defined(HELMERT7_PORTABLE_SCAN)
+#define HELMERT7_SSE2_SCAN 1
 #include <emmintrin.h>
+#endif
+
+#ifdef _WIN32
+#include <windows.h>
 #endif
 
 #include "points/points.h"
@@ -78,6 +86,10 @@ std::string_view text_of(std::string_view line, const Field& field) {
   return line.substr(field.begin, field.end - field.begin);
 }
 
+// The digits are read eight bytes at a time as one integer whose lowest byte
+// comes first in memory.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the digit scan needs a little-endian machine");
+
 // The value of the first `count` (at most 8) of the 8 digits read at `p`: the
 // digits moved to the top bytes behind zeros, then combined pairwise.
 std::uint64_t digits_value(const char* p, int count) {
@@ -137,7 +149,7 @@ struct Digits {
 
 // Bit i set when byte i of the 16 at `p` is no digit.
 std::uint32_t non_digits(const char* p) {
-#ifdef __SSE2__
+#ifdef HELMERT7_SSE2_SCAN
   // Bytes moved down by '0' + 128 are digits when below -128 + 10, as signed.
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i moved = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>('0' + 128)));
@@ -241,20 +253,109 @@ bool parse_number(std::string_view text, double& value) {
          std::isfinite(value);
 }
 
+// Whether a field holds a number, whole or as one of its blank-separated parts.
+bool holds_number(std::string_view field) {
+  double ignored;
+  for (const Field& part : all_fields(field, ' ')) {
+    if (parse_number(text_of(field, part), ignored)) return true;
+  }
+  return false;
+}
+
+// How a first point line is split, and whether it reads as a point that way.
+struct LineForm {
+  char separator = ' ';
+  bool named = false;
+  bool point = false;
+};
+
+LineForm split_form(std::string_view line, char separator) {
+  const std::vector<Field> fields = all_fields(line, separator);
+  LineForm form{separator, fields.size() >= 4, fields.size() >= 3};
+  double ignored;
+  for (std::size_t i = form.named; form.point && i < form.named + 3u; ++i) {
+    form.point = parse_number(text_of(line, fields[i]), ignored);
+  }
+  return form;
+}
+
+// The first of ';', ',' and blanks that the line holds under which it reads as a
+// point, so that a trailing field may hold the others ("T1 1 2 3 left,of,gate");
+// when none does, the first it holds, as the line is then refused.
+LineForm form_of(std::string_view line) {
+  for (const char separator : {';', ',', ' '}) {
+    if (separator != ' ' && line.find(separator) == std::string_view::npos) continue;
+    const LineForm form = split_form(line, separator);
+    if (form.point) return form;
+  }
+  return split_form(line, separator_of(line));
+}
+
+// A line with words where x, y and z stand and no number before them: "name,x,y,z",
+// "Point;East (m);North (m);Height (m)".
+bool is_header(std::string_view line) {
+  const std::vector<Field> fields = all_fields(line, separator_of(line));
+  if (fields.size() < 3) return false;
+  const std::size_t z = fields.size() == 3 ? 2 : 3;
+  for (std::size_t i = 0; i <= z; ++i) {
+    if (holds_number(text_of(line, fields[i]))) return false;
+  }
+  return true;
+}
+
+// What a path names when it is no file of points: "a directory", "a device", "a
+// socket"; nullptr for a file, a pipe, or no such file, which opening it reports.
+const char* kind_refused(const std::string& path) {
+  std::error_code error;
+  switch (std::filesystem::status(path, error).type()) {
+    case std::filesystem::file_type::directory:
+      return "a directory";
+    case std::filesystem::file_type::block:
+    case std::filesystem::file_type::character:
+      return "a device";
+    case std::filesystem::file_type::socket:
+      return "a socket";
+    default:
+      break;
+  }
+#ifdef _WIN32
+  // NUL, CON, COM1 and their kin are devices that the file status does not tell
+  // from files; the handle's type does.
+  const DWORD any_sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const HANDLE handle = CreateFileA(path.c_str(), 0, any_sharing, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    const bool device = GetFileType(handle) == FILE_TYPE_CHAR;
+    CloseHandle(handle);
+    if (device) return "a device";
+  }
+#endif
+  return nullptr;
+}
+
+std::string line_place(const std::string& shown_name, std::size_t number) {
+  return shown_name + ":" + std::to_string(number) + ": ";
+}
+
 }  // namespace
 
-BlockReader::BlockReader(std::istream& in, const std::string& shown_name)
-    : in_(in), shown_name_(shown_name), block_(kPointBlockBytes + kLineReadAhead) {}
+void check_point_file_kind(const std::string& path, const std::string& shown) {
+  if (const char* kind = kind_refused(path)) {
+    throw Failure("cannot read " + shown + ": it is " + kind + ", not a file of points");
+  }
+}
 
-bool BlockReader::refill() {
+BlockReader::BlockReader(std::istream& in, const std::string& shown_name, std::size_t block_bytes)
+    : in_(in),
+      shown_name_(shown_name),
+      block_(std::clamp(block_bytes, std::size_t{1}, kLongestLine) + kLineReadAhead) {}
+
+bool BlockReader::refill(std::size_t next_line) {
   if (at_end_) return false;
   std::memmove(block_.data(), block_.data() + lines_end_, filled_ - lines_end_);
   filled_ -= lines_end_;
-  std::size_t room = block_.size() - kLineReadAhead;
-  if (filled_ == room) {  // a very long line
-    room *= 2;
-    block_.grow(room + kLineReadAhead, filled_);
-  }
+  make_room(next_line);
+  const std::size_t room = block_.size() - kLineReadAhead;
   in_.read(block_.data() + filled_, static_cast<std::streamsize>(room - filled_));
   filled_ += static_cast<std::size_t>(in_.gcount());
   if (in_.bad()) throw Failure(shown_name_ + ": the file cannot be read to its end");
@@ -267,59 +368,64 @@ bool BlockReader::refill() {
   return true;
 }
 
-bool LineCursor::next(std::string_view& line) {
-  if (rest_.empty()) return false;
-  const std::size_t end = std::min(rest_.find('\n'), rest_.size());
-  line = rest_.substr(0, end);
-  rest_.remove_prefix(std::min(end + 1, rest_.size()));
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  ++number_;
-  return true;
+// A line that fills the block makes it grow, up to kLongestLine.
+void BlockReader::make_room(std::size_t next_line) {
+  const std::size_t room = block_.size() - kLineReadAhead;
+  if (filled_ < room) return;
+  if (room >= kLongestLine) {
+    throw Failure(line_place(shown_name_, next_line) +
+                  "the line is 1 MiB long or longer; a point line is short: is this a point file?");
+  }
+  block_.grow(std::min(2 * room, kLongestLine) + kLineReadAhead, filled_);
 }
 
-void PointForm::read(std::string_view text, std::size_t number, PointLine& line, double* xyz) {
-  line.text = text;
+std::optional<PaddedView> LineCursor::next() {
+  const std::string_view rest = rest_.text();
+  if (rest.empty()) return std::nullopt;
+  const std::size_t after = std::min(rest.find('\n'), rest.size() - 1) + 1;  // the next line
+  std::size_t size = rest[after - 1] == '\n' ? after - 1 : after;
+  if (size > 0 && rest[size - 1] == '\r') --size;
+  end_ = rest.substr(size, after - size);
+  const PaddedView line = rest_.part(0, size);
+  rest_ = rest_.part(after);
+  ++number_;
+  return line;
+}
+
+void PointForm::read(PaddedView text, std::size_t number, PointLine& line, double* xyz) {
+  line.text = text.text();
   line.is_point = false;
-  const std::size_t mark = number == 1 && text.rfind(kByteOrderMark, 0) == 0 ? kByteOrderMark.size() : 0;
-  const std::string_view content = text.substr(mark);
-  if (is_skipped(content)) return;
-  const bool first = !seen_line_;
-  seen_line_ = true;
-  if (first && is_header(content)) return;
-  if (!form_known_) decide_form(content);
-  if (text.size() > UINT32_MAX) throw Failure(where(number) + "the line is longer than 4 GiB");
+  const std::size_t mark =
+      number == 1 && line.text.rfind(kByteOrderMark, 0) == 0 ? kByteOrderMark.size() : 0;
+  const PaddedView content = text.part(mark);
+  if (is_skipped(content.text())) return;
+  if (!form_known_ && !decide_form(content.text())) return;  // a header
   read_point(content, number, line, xyz);
   line.name = field(line.name.begin + mark, line.name.end + mark);
   for (Field& coordinate : line.coordinates) coordinate = field(coordinate.begin + mark, coordinate.end + mark);
   line.is_point = true;
 }
 
-std::string PointForm::where(std::size_t number) const {
-  return shown_name_ + ":" + std::to_string(number) + ": ";
-}
+std::string PointForm::where(std::size_t number) const { return line_place(shown_name_, number); }
 
-// A first line whose x, y and z fields are all no numbers.
-bool PointForm::is_header(std::string_view text) const {
-  const std::vector<Field> fields = all_fields(text, separator_of(text));
-  if (fields.size() < 3) return false;
-  const std::size_t x = fields.size() == 3 ? 0 : 1;
-  double ignored;
-  for (std::size_t i = x; i < x + 3; ++i) {
-    if (parse_number(text_of(text, fields[i]), ignored)) return false;
-  }
-  return true;
-}
-
-void PointForm::decide_form(std::string_view text) {
-  separator_ = separator_of(text);
-  named_ = all_fields(text, separator_).size() >= 4;
+// Takes the form of the first point line; false for a header, the first line
+// when it is no point, which leaves the form to the next line.
+bool PointForm::decide_form(std::string_view text) {
+  const bool first = !seen_line_;
+  seen_line_ = true;
+  const LineForm form = form_of(text);
+  if (!form.point && first && is_header(text)) return false;
+  separator_ = form.separator;
+  named_ = form.named;
   form_known_ = true;
+  return true;
 }
 
 // The usual point line in one pass: the name split off, then each coordinate a
 // plain decimal read up to where its field ends. False for any other line, which
 // is then split and read field by field, as every line could be.
-bool PointForm::read_plain_point(std::string_view text, PointLine& line, double* xyz) const {
+bool PointForm::read_plain_point(PaddedView padded, PointLine& line, double* xyz) const {
+  const std::string_view text = padded.text();
   const char* const begin = text.data();
   const char* const end = begin + text.size();
   const char* p = begin;
@@ -334,7 +440,7 @@ bool PointForm::read_plain_point(std::string_view text, PointLine& line, double*
   }
   for (int c = 0; c < 3; ++c) {
     while (p != end && is_blank(*p)) ++p;
-    // Lines lie in a BlockReader's block, so bytes past `end` may be looked at.
+    // A padded line: bytes past `end` may be looked at.
     const char* const number_end = read_plain_decimal(p, end, end + kLineReadAhead, xyz[c]);
     if (number_end == nullptr) return false;
     line.coordinates[c] = field(p - begin, number_end - begin);
@@ -352,10 +458,10 @@ bool PointForm::read_plain_point(std::string_view text, PointLine& line, double*
   return named_ || p == end;
 }
 
-void PointForm::read_point(std::string_view text, std::size_t number, PointLine& line,
+void PointForm::read_point(PaddedView padded, std::size_t number, PointLine& line,
                            double* xyz) const {
-  static const char* const kAxes[] = {"x", "y", "z"};
-  if (read_plain_point(text, line, xyz)) return;
+  if (read_plain_point(padded, line, xyz)) return;
+  const std::string_view text = padded.text();
   Field fields[4];  // enough to tell whether the line has the file's form
   const std::size_t found = split_fields(text, separator_, fields, 4);
   if (named_ ? found < 4 : found != 3) refuse_form(text, number);
@@ -363,12 +469,26 @@ void PointForm::read_point(std::string_view text, std::size_t number, PointLine&
   line.name = named_ ? fields[0] : Field{0, 0};
   for (int c = 0; c < 3; ++c) {
     line.coordinates[c] = fields[x + c];
-    const std::string_view value = text_of(text, fields[x + c]);
-    if (!parse_number(value, xyz[c])) {
-      throw Failure(where(number) + "'" + excerpt_of(value).text + "' is not a number (" +
-                       kAxes[c] + ")");
+    if (!parse_number(text_of(text, fields[x + c]), xyz[c])) {
+      refuse_number(text, fields[x + c], c, number);
     }
   }
+}
+
+// "'abc' is not a number (z)"; an empty field is named as such, with the
+// separator that ends the line when it stands there.
+void PointForm::refuse_number(std::string_view text, const Field& field, int axis,
+                              std::size_t number) const {
+  static const char* const kAxes[] = {"x", "y", "z"};
+  const std::string_view value = text_of(text, field);
+  if (!value.empty()) {
+    throw Failure(where(number) + "'" + excerpt_of(value).text + "' is not a number (" +
+                  kAxes[axis] + ")");
+  }
+  const std::size_t last = text.find_last_not_of(" \t");
+  const bool at_end = text[last] == separator_ && field.begin > last;
+  throw Failure(where(number) + "the " + kAxes[axis] + " field is empty" +
+                (at_end ? std::string(": the line ends in '") + separator_ + "'" : std::string()));
 }
 
 void PointForm::refuse_form(std::string_view text, std::size_t number) const {
@@ -385,22 +505,23 @@ void PointForm::refuse_form(std::string_view text, std::size_t number) const {
                    (fields.size() >= 4 ? " (the first point line has no name)" : ""));
 }
 
-PointFile read_point_file(std::istream& in, const std::string& shown_name) {
-  BlockReader blocks(in, shown_name);
+PointFile read_point_file(std::istream& in, const std::string& shown_name,
+                          std::size_t block_bytes) {
+  BlockReader blocks(in, shown_name, block_bytes);
   PointForm form(shown_name);
   PointFile file;
   std::unordered_map<std::string, std::size_t> first_line_of;
   PointLine line;
   double xyz[3];
-  std::size_t first = 1;  // the number of the block's first line
-  while (blocks.refill()) {
+  // first: the number of the block's first line
+  for (std::size_t first = 1; blocks.refill(first);) {
     LineCursor lines(blocks.whole_lines(), first);
-    for (std::string_view text; lines.next(text);) {
-      form.read(text, lines.number(), line, xyz);
+    while (const std::optional<PaddedView> text = lines.next()) {
+      form.read(*text, lines.number(), line, xyz);
       if (!line.is_point) continue;
       file.coordinates.insert(file.coordinates.end(), xyz, xyz + 3);
       if (!form.named()) continue;
-      std::string name(text_of(text, line.name));
+      std::string name(text_of(line.text, line.name));
       const auto [found, added] = first_line_of.emplace(name, lines.number());
       if (!added) {
         throw Failure(form.where(lines.number()) + "the name '" + excerpt_of(name).text +
@@ -411,6 +532,7 @@ PointFile read_point_file(std::istream& in, const std::string& shown_name) {
     }
     first = lines.number() + 1;
   }
+  if (file.coordinates.empty()) throw Failure(shown_name + ": the file holds no points");
   return file;
 }
 

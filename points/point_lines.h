@@ -9,6 +9,7 @@
 #include <cstring>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,7 +17,7 @@
 
 namespace helmert7 {
 
-/// Byte offsets of one field in its line, which holds less than 4 GiB.
+/// Byte offsets of one field in its line, which holds less than kLongestLine bytes.
 struct Field {
   std::uint32_t begin, end;
 };
@@ -25,6 +26,7 @@ struct Field {
 /// also the offsets of its name (empty in a file without names) and of x, y, z.
 struct PointLine {
   std::string_view text;
+  std::string_view end;  // the line end as it stood: "\n", "\r\n", or none after a last line
   Field name{};
   Field coordinates[3]{};
   bool is_point = false;
@@ -58,21 +60,41 @@ class ByteBuffer {
 /// next lines, or zeros after the last. Numbers are scanned 16 bytes at a time.
 constexpr std::size_t kLineReadAhead = 32;
 
-/// Reads a stream in blocks of at least kPointBlockBytes and offers each block's
-/// whole lines; a line longer than the block makes the block grow.
+/// Text after whose end kLineReadAhead bytes more may be read, as simdjson's padded
+/// strings: only a BlockReader makes one, and every part of it is one too, since
+/// what follows a part lies in the text or its padding.
+class PaddedView {
+ public:
+  std::string_view text() const { return text_; }
+  PaddedView part(std::size_t begin, std::size_t size = std::string_view::npos) const {
+    return PaddedView(text_.substr(begin, size));
+  }
+
+ private:
+  friend class BlockReader;
+  explicit PaddedView(std::string_view text) : text_(text) {}
+
+  std::string_view text_;
+};
+
+/// Reads a stream in blocks of `block_bytes` and offers each block's whole lines;
+/// a line longer than the block makes the block grow, up to kLongestLine.
 class BlockReader {
  public:
-  BlockReader(std::istream& in, const std::string& shown_name);
+  BlockReader(std::istream& in, const std::string& shown_name, std::size_t block_bytes);
 
   /// Keeps the unfinished last line, reads on and returns true; false at the end.
-  /// Throws Failure when the stream fails.
-  bool refill();
+  /// `next_line` is the number of the unfinished line, named when it is too long.
+  /// Throws Failure when the stream fails or the line reaches kLongestLine.
+  bool refill(std::size_t next_line);
 
   /// The whole lines of the block, line ends included; at the end of the stream
   /// also a last line without a line end. Valid until the next refill().
-  std::string_view whole_lines() const { return {block_.data(), lines_end_}; }
+  PaddedView whole_lines() const { return PaddedView({block_.data(), lines_end_}); }
 
  private:
+  void make_room(std::size_t next_line);
+
   std::istream& in_;
   const std::string& shown_name_;
   ByteBuffer block_;
@@ -83,17 +105,19 @@ class BlockReader {
 /// The lines of a text of whole lines, one at a time, numbered from `first`.
 class LineCursor {
  public:
-  LineCursor(std::string_view text, std::size_t first) : rest_(text), number_(first - 1) {}
+  LineCursor(PaddedView text, std::size_t first) : rest_(text), number_(first - 1) {}
 
-  /// The next line without its "\n" or "\r\n"; false after the last.
-  bool next(std::string_view& line);
+  /// The next line without its line end; none after the last.
+  std::optional<PaddedView> next();
 
-  /// The number of the line given last.
+  /// The number of the line given last, and its line end as it stood.
   std::size_t number() const { return number_; }
+  std::string_view end() const { return end_; }
 
  private:
-  std::string_view rest_;
+  PaddedView rest_;
   std::size_t number_;
+  std::string_view end_;
 };
 
 /// The form of a point file's lines, decided by its first lines and then held.
@@ -102,23 +126,21 @@ class PointForm {
   explicit PointForm(const std::string& shown_name) : shown_name_(shown_name) {}
 
   /// Reads line `number` into `line`; a point's x, y, z go to `xyz`. Throws
-  /// Failure "FILE:LINE: ..." for a bad point line. kLineReadAhead bytes after
-  /// `text` may be read, as after every line of a BlockReader.
-  void read(std::string_view text, std::size_t number, PointLine& line, double* xyz);
+  /// Failure "FILE:LINE: ..." for a bad point line.
+  void read(PaddedView text, std::size_t number, PointLine& line, double* xyz);
 
-  /// Whether the first point line has been read: from then on every line is read
-  /// alike, so lines may be read in any order, by copies of this form.
-  bool known() const { return form_known_; }
+  /// Whether the file's points have names, once the first point line is read.
   bool named() const { return named_; }
 
   /// "points.csv:7: " for messages about line `number`.
   std::string where(std::size_t number) const;
 
  private:
-  bool is_header(std::string_view text) const;
-  void decide_form(std::string_view text);
-  bool read_plain_point(std::string_view text, PointLine& line, double* xyz) const;
-  void read_point(std::string_view text, std::size_t number, PointLine& line, double* xyz) const;
+  bool decide_form(std::string_view text);
+  bool read_plain_point(PaddedView text, PointLine& line, double* xyz) const;
+  void read_point(PaddedView text, std::size_t number, PointLine& line, double* xyz) const;
+  [[noreturn]] void refuse_number(std::string_view text, const Field& field, int axis,
+                                  std::size_t number) const;
   [[noreturn]] void refuse_form(std::string_view text, std::size_t number) const;
 
   const std::string& shown_name_;

@@ -50,6 +50,24 @@ STATUS=$?
 expect_status 0
 expect_output_file piped.txt expected.txt
 
+# Every line ends as it stood: CR LF stays CR LF, and a last line without a line
+# end gets none; LF lines are written in text mode, CR LF on Windows. A remark with
+# commas after a point's z leaves the line a point.
+perl -pe 's/\n/\r\n/' points.txt >crlf.txt
+perl -pe 's/\n/\r\n/' expected.txt >expected-crlf.txt
+perl -0pe 's/\n\z//' points.txt >no-end.txt
+perl -0pe 's/\n\z//' expected.txt >expected-no-end.txt
+sed 's/pillar/left,of,gate/' points.txt >remark.txt
+sed 's/pillar/left,of,gate/' expected.txt >expected-remark.txt
+for name in crlf no-end remark; do
+  run_tool --inputsrc @control_old.csv --inputdes @control_new.csv --inputtest @$name.txt \
+    --outfile mapped-$name.txt
+  expect_status 0
+done
+expect_file mapped-crlf.txt expected-crlf.txt
+expect_output_file mapped-no-end.txt expected-no-end.txt
+expect_output_file mapped-remark.txt expected-remark.txt
+
 # A configuration file names point files from its own folder.
 mkdir site
 cp control_old.csv control_new.csv site/
@@ -75,5 +93,33 @@ expect_refused_before_report "^helmert7: the output file 'points.txt' is the tes
   --inputsrc @control_old.csv --inputdes @control_new.csv --inputtest @points.txt --outfile points.txt
 expect_refused_before_report "^helmert7: cannot read the source point file 'missing.csv': No such file or directory$" \
   --inputsrc @missing.csv --inputdes @control_new.csv
+
+# What is no file of points is named for what it is; memory stays bounded.
+mkdir folder.csv
+expect_refused_before_report "^helmert7: cannot read the source point file 'folder.csv': it is a directory, not a file of points$" \
+  --inputsrc @folder.csv --inputdes @control_new.csv
+: >empty.csv
+expect_refused_before_report "^helmert7: empty.csv: the file holds no points$" \
+  --inputsrc @control_old.csv --inputdes @empty.csv
+printf '0,0,0,\n1,1,1,\n' >zeros.csv
+expect_refused_before_report "^helmert7: zeros.csv:1: the z field is empty: the line ends in ','$" \
+  --inputsrc @zeros.csv --inputdes @control_new.csv
+perl -e 'print "A 1 2 3\nB 4 5 6 ", "x" x (1 << 20), "\n"' >long.txt
+expect_refused_before_report "^helmert7: long.txt:2: the line is 1 MiB long or longer; a point line is short: is this a point file\?$" \
+  --inputsrc @control_old.csv --inputdes @control_new.csv --inputtest @long.txt
+if posix_only "/dev/zero is a POSIX device"; then
+  expect_refused_before_report "^helmert7: cannot read the target point file '/dev/zero': it is a device, not a file of points$" \
+    --inputsrc @control_old.csv --inputdes @/dev/zero
+  invoke "$TOOL" --inputsrc @control_old.csv --inputdes @control_new.csv --inputtest @- \
+    --outfile zero.txt </dev/zero >/dev/null 2>stderr
+  STATUS=$?
+  expect_status 255
+  expect_stderr_line '^helmert7: standard input:1: the line is 1 MiB long or longer'
+  expect_absent zero.txt
+fi
+if on_windows; then
+  expect_refused_before_report "^helmert7: cannot read the target point file 'NUL': it is a device, not a file of points$" \
+    --inputsrc @control_old.csv --inputdes @NUL
+fi
 
 finish

@@ -95,7 +95,7 @@ void expect_printf_bytes(double value) {
   for (const int decimals : {2, 4, 6}) {
     ASSERT_EQ(format_fixed(value, decimals), printf_text("%.*f", decimals, value)) << value;
   }
-  for (const int precision : {6, 10, 17}) {
+  for (const int precision : {1, 6, 10, 17, 19}) {
     ASSERT_EQ(format_general(value, precision), printf_text("%.*g", precision, value)) << value;
   }
 }

@@ -9,6 +9,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <random>
 #include <sstream>
@@ -17,19 +19,23 @@
 #include <utility>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "points/points.h"
 
 namespace helmert7 {
 namespace {
 
-PointFile read_text(const std::string& text) {
+PointFile read_text(const std::string& text, std::size_t block_bytes = kPointBlockBytes) {
   std::istringstream in(text);
-  return read_point_file(in, "pts.csv");
+  return read_point_file(in, "pts.csv", block_bytes);
 }
 
-std::string failure_of(const std::string& text) {
+std::string failure_of(const std::string& text, std::size_t block_bytes = kPointBlockBytes) {
   try {
-    read_text(text);
+    read_text(text, block_bytes);
   } catch (const Failure& e) {
     return e.what();
   }
@@ -60,6 +66,11 @@ TEST(PointFile, ReadsEveryFormOfLine) {
       {"names as bytes", "\xE6\x8E\xA7\xE5\x88\xB6\xE7\x82\xB9" "1 1 2 3\n\xBF\xD8 4 5 6\n",
        {1, 2, 3, 4, 5, 6}, {"\xE6\x8E\xA7\xE5\x88\xB6\xE7\x82\xB9" "1", "\xBF\xD8"}},
       {"no last line end", "A 1 2 3", {1, 2, 3}, {"A"}},
+      // a trailing field may hold the separators the point does not use
+      {"a remark with commas", "T1 -2249013.947 5023788.792 3211739.362 left,of,gate\nT2 1 2 3 x\n",
+       {-2249013.947, 5023788.792, 3211739.362, 1, 2, 3}, {"T1", "T2"}},
+      {"a remark with semicolons", "T1,1,2,3,left;right\n", {1, 2, 3}, {"T1"}},
+      {"header with units", "Point;East (m);North (m);Height (m)\nA;1;2;3\n", {1, 2, 3}, {"A"}},
   };
   for (const auto& c : cases) {
     const PointFile file = read_text(c.text);
@@ -101,7 +112,8 @@ TEST(PointFile, PlainDecimalsReadAsFromCharsReadsThem) {
 }
 
 // Maps by adding 1000 to x, 2000 to y, 3000 to z.
-std::string mapped(const std::string& text, std::size_t* points = nullptr) {
+std::string mapped(const std::string& text, std::size_t* points = nullptr,
+                   std::size_t block_bytes = kPointBlockBytes) {
   std::istringstream in(text);
   std::string out;
   const std::size_t count = map_point_stream(
@@ -113,7 +125,7 @@ std::string mapped(const std::string& text, std::size_t* points = nullptr) {
           xyz[3 * i + 2] += 3000;
         }
       },
-      [&out](std::string_view chunk) { out.append(chunk); });
+      [&out](std::string_view chunk) { out.append(chunk); }, block_bytes);
   if (points) *points = count;
   return out;
 }
@@ -279,20 +291,61 @@ TEST(PointFile, RefusesABadLineWithFileAndLine) {
       {"A 12/45678 2 3\n", "pts.csv:1: '12/45678' is not a number (x)"},
       {"A 1 2345678\xFA\xFF" "1 3\n", "pts.csv:1: '2345678\xFA\xFF" "1' is not a number (y)"},
       {"A 1 2 1234567\xC3\xA9\n", "pts.csv:1: '1234567\xC3\xA9' is not a number (z)"},
+      // empty fields are named as such, not as '' that is no number
+      {"0,0,0,\n", "pts.csv:1: the z field is empty: the line ends in ','"},
+      {"A;1;2;3\nB;4;5; \t\n", "pts.csv:2: the z field is empty: the line ends in ';'"},
+      {"A,1,,3\n", "pts.csv:1: the y field is empty"},
+      // numbers before words make no header: the line is a point, and a bad one
+      {"T1 -22 50 abc left,of,gate\n", "pts.csv:1: 'T1 -22 50 abc left' is not a number (x)"},
+      {"name 1,x,y,z\nA,1,2,3\n", "pts.csv:1: 'x' is not a number (x)"},
+      // a file without points
+      {"", "pts.csv: the file holds no points"},
+      {"name,x,y,z\n# none yet\n\n", "pts.csv: the file holds no points"},
   };
   for (const auto& c : cases) EXPECT_EQ(failure_of(c.text), c.message) << c.text;
 }
+
+// A line is held whole, so its length is capped: memory stays bounded whatever
+// the file holds, with blocks of any size.
+TEST(PointFile, RefusesALineOfAMebibyteOrMore) {
+  const std::string refused =
+      "pts.csv:2: the line is 1 MiB long or longer; a point line is short: is this a point file?";
+  const std::string just_under = "B 4 5 6 " + std::string(kLongestLine - 9, 'c') + "\n";
+  const std::string too_long = "B 4 5 6 " + std::string(kLongestLine, 'c') + "\n";
+  const std::string no_line_end(2 * kLongestLine, '\0');
+  for (const std::size_t block : {std::size_t{64}, kPointBlockBytes}) {
+    EXPECT_EQ(read_text("A 1 2 3\n" + just_under + "C 7 8 9\n", block).names.size(), 3u) << block;
+    EXPECT_EQ(failure_of("A 1 2 3\n" + too_long, block), refused) << block;
+    EXPECT_EQ(failure_of("A 1 2 3\n" + no_line_end, block), refused) << block;
+  }
+}
+
+// The line end of a CR LF line as map_point_stream passes it on: the output file
+// is written in text mode, which makes "\n" CR LF on Windows.
+#ifdef _WIN32
+const std::string kCrLfPassed = "\n";
+#else
+const std::string kCrLfPassed = "\r\n";
+#endif
 
 TEST(PointStream, KeepsEveryByteButTheCoordinates) {
   const struct {
     std::string in, out;
   } cases[] = {
       {"# site grid\nname;E;N;H\nA; 1;2 ;3;pillar\r\nA;4;5;6\n",  // names may repeat
-       "# site grid\nname;E;N;H\nA; 1001.000000;2002.000000 ;3003.000000;pillar\n"
-       "A;1004.000000;2005.000000;3006.000000\n"},
+       "# site grid\nname;E;N;H\nA; 1001.000000;2002.000000 ;3003.000000;pillar" + kCrLfPassed +
+           "A;1004.000000;2005.000000;3006.000000\n"},
       {"  P1\t0.5  0.25 0.125  code 7\n\n", "  P1\t1000.500000  2000.250000 3000.125000  code 7\n\n"},
-      {"1,2,3", "1001.000000,2002.000000,3003.000000\n"},
       {"\xEF\xBB\xBFP 1 2 3\n", "\xEF\xBB\xBFP 1001.000000 2002.000000 3003.000000\n"},
+      {"T1 1 2 3 left,of,gate\n", "T1 1001.000000 2002.000000 3003.000000 left,of,gate\n"},
+      // line ends as they stood: none after a last line without one, CR LF, a lone CR
+      {"1,2,3", "1001.000000,2002.000000,3003.000000"},
+      {"# c\r\nx y z\r\n1 2 3\r\n\r\n4 5 6", "# c" + kCrLfPassed + "x y z" + kCrLfPassed +
+           "1001.000000 2002.000000 3003.000000" + kCrLfPassed + kCrLfPassed +
+           "1004.000000 2005.000000 3006.000000"},
+      {"1 2 3\n4 5 6\r\n# end\r", "1001.000000 2002.000000 3003.000000\n1004.000000 2005.000000 "
+                                   "3006.000000" + kCrLfPassed + "# end\r"},
+      {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(mapped(c.in), c.out) << c.in;
 }
@@ -328,10 +381,10 @@ class GeneratedPoints : public std::streambuf {
 };
 
 TEST(PointStream, LargeInputsGoThroughInChunks) {
-  constexpr std::size_t kLines = 300000;  // about 8 MB, several blocks
+  constexpr std::size_t kLines = 4 * kPointChunk + 7;  // about 340 kB, in blocks of 128 kB
   GeneratedPoints source(kLines);
   std::istream in(&source);
-  std::size_t calls = 0, largest_call = 0, largest_write = 0, lines = 0;
+  std::size_t calls = 0, largest_call = 0, writes = 0, largest_write = 0, written = 0, lines = 0;
   std::string last;
   const std::size_t count = map_point_stream(
       in, "generated",
@@ -340,16 +393,21 @@ TEST(PointStream, LargeInputsGoThroughInChunks) {
         largest_call = std::max(largest_call, n);
       },
       [&](std::string_view chunk) {
+        ++writes;
         largest_write = std::max(largest_write, chunk.size());
+        written += chunk.size();
         lines += static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\n'));
         if (!chunk.empty()) last = std::string(chunk.substr(chunk.rfind('\n', chunk.size() - 2) + 1));
-      });
+      },
+      std::size_t{128} << 10);
   EXPECT_EQ(count, kLines);
   EXPECT_EQ(lines, kLines);
   EXPECT_EQ(largest_call, kPointChunk);
   EXPECT_GE(calls, kLines / kPointChunk);
-  EXPECT_LT(largest_write, kPointBlockBytes);  // a batch of chunks, not the file
-  EXPECT_EQ(last, "P299999 299999.500000 2.000000 3.000000 c\n");
+  EXPECT_GE(writes, 3u);
+  EXPECT_LT(largest_write, written / 2);  // a batch of chunks, not the file
+  EXPECT_EQ(last, "P" + std::to_string(kLines - 1) + " " + std::to_string(kLines - 1) +
+                      ".500000 2.000000 3.000000 c\n");
 }
 
 // A file of `lines` points "<prefix><i> <i> 0.25 -7 c<i>", mapped line by line.
@@ -362,60 +420,68 @@ Numbered numbered_points(std::size_t lines, const std::string& line_end = "\n",
   for (std::size_t i = 1; i <= lines; ++i) {
     const std::string n = std::to_string(i);
     file.in += prefix + n + " " + n + " 0.25 -7 c" + n + line_end;
-    file.out += prefix + n + " " + std::to_string(i + 1000) + ".000000 2000.250000 2993.000000 c" + n + "\n";
+    const std::string end = line_end == "\r\n" ? kCrLfPassed : line_end;
+    file.out += prefix + n + " " + std::to_string(i + 1000) + ".000000 2000.250000 2993.000000 c" +
+                n + end;
   }
   return file;
 }
 
-// Lines cross the edges of the blocks the file is read in; one line is longer
-// than a block. Every line comes out in order, numbered on, as it went in.
+// The lines of `text`, the last one also when it has no line end.
+std::size_t line_count(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) +
+         (!text.empty() && text.back() != '\n');
+}
+
+// Lines cross the edges of the blocks the file is read in, of several sizes; one
+// line is longer than a block. Every line comes out in order, numbered on, as it
+// went in.
 TEST(PointStream, LinesAcrossBlocksComeOutWhole) {
-  const Numbered plain = numbered_points(120000);  // about 3 blocks
-  const Numbered crlf = numbered_points(120000, "\r\n");
-  const Numbered after = numbered_points(1000, "\n", "R");
-  const std::string long_code(kPointBlockBytes + 1000, 'x');
+  const Numbered plain = numbered_points(1200);  // about 30 kB
+  const Numbered crlf = numbered_points(1200, "\r\n");
+  const Numbered after = numbered_points(100, "\n", "R");
+  const std::string long_code(5000, 'x');
   const struct {
     const char* what;
     std::string in, out;
   } cases[] = {
       {"LF", plain.in, plain.out},
-      {"CR LF", crlf.in, plain.out},
-      {"no last line end", plain.in.substr(0, plain.in.size() - 1), plain.out},
+      {"CR LF", crlf.in, crlf.out},
+      {"no last line end", plain.in.substr(0, plain.in.size() - 1),
+       plain.out.substr(0, plain.out.size() - 1)},
       {"a line longer than a block", plain.in + "Q 1 2 3 " + long_code + "\n" + after.in,
        plain.out + "Q 1001.000000 2002.000000 3003.000000 " + long_code + "\n" + after.out},
   };
-  for (const auto& c : cases) {
-    std::size_t points = 0;
-    EXPECT_TRUE(mapped(c.in, &points) == c.out) << c.what;
-    EXPECT_EQ(points, static_cast<std::size_t>(std::count(c.out.begin(), c.out.end(), '\n')))
-        << c.what;
-    std::istringstream in(c.in);
-    EXPECT_EQ(read_point_file(in, "pts.csv").coordinates.size(), 3 * points) << c.what;
+  for (const std::size_t block : {std::size_t{1}, std::size_t{17}, std::size_t{4096}}) {
+    for (const auto& c : cases) {
+      const std::string what = c.what + (", blocks of " + std::to_string(block));
+      std::size_t points = 0;
+      EXPECT_TRUE(mapped(c.in, &points, block) == c.out) << what;
+      EXPECT_EQ(points, line_count(c.out)) << what;
+      EXPECT_EQ(read_text(c.in, block).coordinates.size(), 3 * points) << what;
+    }
   }
 }
 
 TEST(PointStream, NamesALineFarIntoTheFileByItsNumber) {
-  const std::string text = numbered_points(100000).in + "Q 1 2\n" + numbered_points(10).in;
-  EXPECT_THROW(mapped(text), Failure);
+  constexpr std::size_t kBlock = 1000;  // the bad line in the 29th block
+  const std::string text = numbered_points(1000).in + "Q 1 2\n" + numbered_points(10).in;
   try {
-    mapped(text);
+    mapped(text, nullptr, kBlock);
+    ADD_FAILURE() << "no failure";
   } catch (const Failure& e) {
-    EXPECT_EQ(std::string(e.what()), "map.txt:100001: expected name x y z, found 3 fields");
+    EXPECT_EQ(std::string(e.what()), "map.txt:1001: expected name x y z, found 3 fields");
   }
-  std::istringstream in(numbered_points(100000).in + "P7 1 2 3\n");
-  try {
-    read_point_file(in, "pts.csv");
-    FAIL() << "no failure";
-  } catch (const Failure& e) {
-    EXPECT_EQ(std::string(e.what()), "pts.csv:100001: the name 'P7' was given on line 7 already; "
-                                     "a common point needs a name of its own");
-  }
+  EXPECT_EQ(failure_of(numbered_points(1000).in + "P7 1 2 3\n", kBlock),
+            "pts.csv:1001: the name 'P7' was given on line 7 already; "
+            "a common point needs a name of its own");
 }
 
-// Writes run on a thread of their own: a failed write, or a bad line read while
-// a write is in flight, reaches the caller, and nothing is written after it.
+// A failed write, or a bad line read after some text was written, reaches the
+// caller, and nothing is written after it.
 TEST(PointStream, AFailedWriteEndsTheStream) {
-  const std::string text = numbered_points(200000).in;
+  constexpr std::size_t kBlock = 4096;  // written a kilobyte and more at a time
+  const std::string text = numbered_points(2000).in;
   for (const std::size_t failing : {0, 1, 3}) {
     std::istringstream in(text);
     std::size_t calls = 0;
@@ -424,7 +490,8 @@ TEST(PointStream, AFailedWriteEndsTheStream) {
           in, "map.txt", [](double*, std::size_t) {},
           [&](std::string_view) {
             if (calls++ == failing) throw Failure("No space left on device");
-          });
+          },
+          kBlock);
       ADD_FAILURE() << "no failure";
     } catch (const Failure& e) {
       EXPECT_EQ(std::string(e.what()), "No space left on device");
@@ -432,14 +499,58 @@ TEST(PointStream, AFailedWriteEndsTheStream) {
     EXPECT_EQ(calls, failing + 1) << "writes after a failure";
   }
   std::istringstream bad(text + "Q 1 2 x\n");
-  std::size_t lines = 0;
+  std::size_t writes = 0, lines = 0;
   EXPECT_THROW(map_point_stream(
                    bad, "map.txt", [](double*, std::size_t) {},
                    [&](std::string_view chunk) {
+                     ++writes;
                      lines += static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\n'));
-                   }),
+                   },
+                   kBlock),
                Failure);
-  EXPECT_LT(lines, 200000u);
+  EXPECT_GT(writes, 3u);
+  EXPECT_LT(lines, 2000u);
+}
+
+// Directories, devices and sockets are refused before they are opened; files,
+// pipes and missing files (which opening reports) pass.
+TEST(PointFileKind, RefusesWhatIsNoFileOfPoints) {
+  namespace fs = std::filesystem;
+  const fs::path folder =
+      fs::path(testing::TempDir()) / ("helmert7-kind-" + std::to_string(std::random_device()()));
+  fs::create_directories(folder);
+  std::ofstream((folder / "p.txt").string()) << "1 2 3\n";
+  const std::string dir = folder.string(), file = (folder / "p.txt").string();
+  const struct {
+    std::string path;
+    const char* refusal;  // nullptr: passes
+  } cases[] = {
+      {dir, "it is a directory, not a file of points"},
+      {file, nullptr},
+      {(folder / "missing.txt").string(), nullptr},
+#ifdef _WIN32
+      {"NUL", "it is a device, not a file of points"},
+#else
+      {"/dev/zero", "it is a device, not a file of points"},
+      {"/dev/null", "it is a device, not a file of points"},
+#endif
+  };
+  for (const auto& c : cases) {
+    std::string message = "(passes)";
+    try {
+      check_point_file_kind(c.path, "the source point file");
+    } catch (const Failure& e) {
+      message = e.what();
+    }
+    EXPECT_EQ(message, c.refusal ? std::string("cannot read the source point file: ") + c.refusal
+                                 : "(passes)") << c.path;
+  }
+#ifndef _WIN32
+  const std::string fifo = (folder / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_NO_THROW(check_point_file_kind(fifo, "the test point file"));
+#endif
+  fs::remove_all(folder);
 }
 
 }  // namespace
