@@ -103,6 +103,11 @@ if posix_only "standard streams, signals, owners and POSIX names"; then
   done
   expect_no_temporary
 
+  # A path's control bytes are escaped: the failure stays one line.
+  run_tool --inputsrc "$A" --inputdes "$B" --outfile $'no\nsuch/out.txt'
+  expect_status 255
+  expect_stderr_line "^helmert7: cannot write the output file 'no\\\\nsuch/out.txt': No such file or directory\$"
+
   # A rename refused where a plain write is allowed: a writable file in a folder
   # that nobody (65534) may not write, and a group-writable file of root's that
   # nobody may write through its group. Both are rewritten in place, owner and mode
