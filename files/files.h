@@ -57,9 +57,9 @@ class FileError : public Failure {
 /// destination's folder; commit() makes it durable and renames it over the
 /// destination, keeping the old file's owner, group and mode (a new file gets the
 /// usual mode), and syncs the folder. Symbolic links are followed and the file they
-/// name replaced. Where a rename cannot keep the file as it was (several hard
-/// links; on POSIX a folder we may not write, or an owner we cannot give) the file
-/// is rewritten in place at commit and restored if that fails. A device, pipe or
+/// name replaced. Where a rename cannot keep the file as it was (on POSIX: several
+/// hard links, a folder we may not write, an owner we cannot give) the file is
+/// rewritten in place at commit and restored if that fails. A device, pipe or
 /// the file of standard output or error is written directly as the text comes.
 /// Until commit succeeds the destination is untouched, and a StagedFile destroyed
 /// uncommitted removes its temporary file. Every failure throws FileError naming

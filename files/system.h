@@ -52,11 +52,11 @@ struct StagedFile::State {
   std::string backup;       ///< the old file kept for undo; empty when none is kept
   bool existed = false;     ///< whether the destination existed when staged
   bool placed = false;      ///< put in place and not undone
-  std::string old_text;     ///< in place: the old file's text, for the restore
-  std::string pending;      ///< in place: the new text
 #ifdef _WIN32
   std::FILE* file = nullptr;
 #else
+  std::string old_text;     ///< in place: the old file's text, for the restore
+  std::string pending;      ///< in place: the new text
   int descriptor = -1;      ///< of the temporary file, or of the device
   long long written = 0;    ///< bytes in the temporary file
   long long flushed = 0;    ///< bytes whose writeback has been started
