@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The inputs of a run: the coordinate texts from the command line, replaced by the
 // non-empty values of a configuration file when one is named, then parsed.
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -123,14 +120,10 @@ void check_present(const Inputs& inputs) {
 
 // The point file that "@name" named, opened for reading.
 std::unique_ptr<std::istream> open_point_file(const CoordinateText& input) {
-  check_point_file_kind(input.path,
-                        std::string("the ") + input.role + " point file " + in_quotes(input.path));
-  auto file = std::make_unique<std::ifstream>(input.path, std::ios::binary);
-  if (!*file) {
-    throw Failure(std::string("cannot read the ") + input.role + " point file " +
-                  in_quotes(input.path) + ": " + std::strerror(errno));
-  }
-  return file;
+  const std::string shown =
+      std::string("the ") + input.role + " point file " + in_quotes(input.path);
+  check_point_file_kind(input.path, shown);
+  return open_for_reading(input.path, shown);
 }
 
 // The common points of a point file, with their names when it gives them.
@@ -185,6 +178,17 @@ std::vector<std::pair<std::string, std::string>> run_files(const Invocation& inv
   return files;
 }
 
+// Test points read from standard input (@-) that is a file the run would replace.
+void check_not_standard_input(const Invocation& invocation) {
+  for (const auto& [shown, path] : {std::pair("the output file", &invocation.output_path),
+                                    std::pair("the report file", &invocation.report_path)}) {
+    if (path->empty() || !is_standard_input(*path)) continue;
+    throw Failure(std::string(shown) + " " + in_quotes(*path) +
+                  " is the file standard input reads the test points from (@-): a run never "
+                  "writes over its own input; give the output its own name");
+  }
+}
+
 // A run never writes over its input, nor one output over the other.
 void check_distinct_files(const Invocation& invocation, const Inputs& inputs,
                           const std::string& configuration) {
@@ -198,6 +202,7 @@ void check_distinct_files(const Invocation& invocation, const Inputs& inputs,
                        "give each file its own name");
     }
   }
+  if (inputs.test.path == "-") check_not_standard_input(invocation);
 }
 
 }  // namespace

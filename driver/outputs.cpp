@@ -39,10 +39,9 @@ void stage_adjustment_report(const Invocation& invocation, const ReportContent& 
       adjustment_report_text(content));
 }
 
+// All or none: when the report cannot be put in place, the output goes back too.
 void put_outputs_in_place(Outputs& outputs) {
-  for (StagedFile* file : {outputs.output_file.get(), outputs.report_file.get()}) {
-    if (file) file->commit();
-  }
+  commit_together({outputs.output_file.get(), outputs.report_file.get()});
 }
 
 }  // namespace helmert7

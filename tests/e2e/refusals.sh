@@ -46,6 +46,19 @@ if posix_only "links: Wine makes no symbolic links"; then
     --inputfile p.ini --outfile link.ini
   refused "^helmert7: the report file 'hard.ini' is the configuration file 'p.ini': $SAME" \
     --inputfile p.ini --outfile new.txt --reportfile hard.ini
+  # A link to a file not made yet names that file.
+  ln -s rpt.txt dangling.txt
+  refused "^helmert7: the report file 'rpt.txt' is the output file 'dangling.txt': $SAME" \
+    --inputsrc "$A" --inputdes "$B" --outfile dangling.txt --reportfile rpt.txt
+  # Standard input is the file the test points are read from.
+  printf '1 2 3\n' >stdin.xyz
+  refused "^helmert7: the output file 'stdin.xyz' is the file standard input reads the test points from \(@-\)" \
+    --inputsrc "$A" --inputdes "$B" --inputtest @- --outfile stdin.xyz <stdin.xyz
+fi
+if on_windows; then
+  # Neither exists yet; Windows names ignore letter case.
+  refused "^helmert7: the report file 'OUT-NEW.TXT' is the output file 'out-new.txt': $SAME" \
+    --inputsrc "$A" --inputdes "$B" --outfile out-new.txt --reportfile OUT-NEW.TXT
 fi
 
 # Options that no value word reached; an explicit empty word is a value.
@@ -130,6 +143,22 @@ if posix_only "file-size limits are POSIX"; then
   expect_stderr_line "^helmert7: cannot write the output file 'out.txt': File too large$"
   snapshot >snapshot.after
   cmp -s snapshot.before snapshot.after || fail "a failed write changed the folder"
+
+  # A report with two names is rewritten in place, before any rename: when it does
+  # not fit, the output file was not replaced either.
+  printf 'old report\n' >two-names.txt
+  ln two-names.txt other-name.txt
+  snapshot >snapshot.before
+  (
+    ulimit -f 4
+    exec "$TOOL" --inputsrc "$A" --inputdes "$B" --inputtest "$MANY" --outfile out.txt \
+      --reportfile two-names.txt >/dev/null 2>stderr
+  )
+  STATUS=$?
+  expect_status 255
+  expect_stderr_line "^helmert7: cannot write the report file 'two-names.txt': File too large$"
+  snapshot >snapshot.after
+  cmp -s snapshot.before snapshot.after || fail "a failed in-place rewrite changed the folder"
 fi
 
 # Undefined figures are explained, never printed as NaN or infinity.

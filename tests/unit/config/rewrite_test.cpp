@@ -130,8 +130,8 @@ const RewriteCase kCases[] = {
      [](const ScratchDir& dir) { return plain_file(dir, "cfg.ini", 0444, kNobody); }, -1, nullptr},
     {"a file the user could not read (0200) is refused, not wiped", true,
      [](const ScratchDir& dir) { return plain_file(dir, "cfg.ini", 0200, kNobody); }, -1, nullptr},
-    {"root's file that all may write: the owner cannot be kept, so it is refused", true,
-     [](const ScratchDir& dir) { return plain_file(dir, "cfg.ini", 0666, 0); }, -1,
+    {"root's file that all may write: rewritten in place, keeping its owner", true,
+     [](const ScratchDir& dir) { return plain_file(dir, "cfg.ini", 0666, 0); }, 0,
      [](const ScratchDir&, const std::string& path) { EXPECT_EQ(status_of(path).st_uid, 0u); }},
 };
 

@@ -3,6 +3,7 @@
 // (128 KiB), and the degenerate argument lists.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +12,10 @@
 
 #include "../test_support.h"
 #include "driver/driver.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace helmert7 {
 namespace {
@@ -63,6 +68,35 @@ TEST(Run, NoArgumentsAtAllIsAFailureWithAMessage) {
     EXPECT_EQ(err.str().rfind("helmert7: no source points", 0), 0u) << err.str();
   }
 }
+
+#ifdef _WIN32
+// A report held open by a viewer that lets no one rename it fails the run when it
+// is put in place, after the output file: the output goes back as it was.
+TEST(Run, AReportThatCannotBeReplacedLeavesTheOutputAsItWas) {
+  test::ScratchDir scratch;
+  const std::string output = scratch.path("out.txt"), report = scratch.path("report.txt");
+  test::write_bytes(output, "old output\n");
+  test::write_bytes(report, "old report\n");
+  const HANDLE viewer =
+      CreateFileA(report.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+  std::ostringstream out, err;
+  const int status = run({"helmert7", "--inputsrc", "0,0,0, 100,0,0, 0,100,0, 0,0,100", "--inputdes",
+                          "10,20,30, 110,20,30, 10,120,30, 10,20,130", "--outfile", output,
+                          "--reportfile", report},
+                         out, err);
+  CloseHandle(viewer);
+  EXPECT_EQ(status, kExitFailure);
+  // The system's words follow: "Sharing violation" under Wine.
+  const std::string prefix = "helmert7: cannot write the report file '" + report + "': ";
+  const std::string message = err.str();
+  EXPECT_EQ(message.rfind(prefix, 0), 0u) << message;
+  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+  EXPECT_EQ(test::read_bytes(output), "old output\n");
+  EXPECT_EQ(test::read_bytes(report), "old report\n");
+  EXPECT_EQ(scratch.entries(), (std::vector<std::string>{"out.txt", "report.txt"}));
+}
+#endif
 
 }  // namespace
 }  // namespace helmert7
