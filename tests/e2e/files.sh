@@ -85,7 +85,7 @@ if posix_only "standard streams, signals, owners and POSIX names"; then
     done
     [ -n "$(find . -name '.helmert7-*.tmp')" ] || fail "SIG$signal: the run made no temporary file"
     kill -"$signal" "$tool"
-    wait "$tool"
+    { wait "$tool"; } 2>/dev/null  # without the shell's note of the job's end
     STATUS=$?
     kill "$writer" 2>/dev/null
     wait "$writer" 2>/dev/null

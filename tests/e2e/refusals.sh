@@ -50,7 +50,9 @@ if posix_only "links: Wine makes no symbolic links"; then
   ln -s rpt.txt dangling.txt
   refused "^helmert7: the report file 'rpt.txt' is the output file 'dangling.txt': $SAME" \
     --inputsrc "$A" --inputdes "$B" --outfile dangling.txt --reportfile rpt.txt
-  # Standard input is the file the test points are read from.
+fi
+# Standard input is the file the test points are read from.
+if posix_only "a file given to Wine as standard input has no file identity there"; then
   printf '1 2 3\n' >stdin.xyz
   refused "^helmert7: the output file 'stdin.xyz' is the file standard input reads the test points from \(@-\)" \
     --inputsrc "$A" --inputdes "$B" --inputtest @- --outfile stdin.xyz <stdin.xyz
