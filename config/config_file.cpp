@@ -67,20 +67,20 @@ bool config_read_text(const char* path, std::string& text, std::string& reason, 
     reason = kNotAFile;
     return false;
   }
-  errno = 0;
-  std::FILE* file = path ? std::fopen(path, "rb") : nullptr;
-  if (!file) {
-    reason = std::strerror(errno != 0 ? errno : ENOENT);
+  if (!path) {
+    reason = std::strerror(ENOENT);
     return false;
   }
-  const bool read = read_all(
-      [file](char* buffer, std::size_t size) -> long {
-        const std::size_t got = std::fread(buffer, 1, size, file);
-        return got == 0 && std::ferror(file) ? -1 : static_cast<long>(got);
+  // Shared for deletion, so that a rewrite by another process can rename over it.
+  const std::unique_ptr<std::istream> file = try_open_for_reading(path, reason);
+  if (!file) return false;
+  return read_all(
+      [&file](char* buffer, std::size_t size) -> long {
+        file->read(buffer, static_cast<std::streamsize>(size));
+        const std::streamsize got = file->gcount();
+        return got == 0 && file->bad() ? -1 : static_cast<long>(got);
       },
       cap, text, reason);
-  std::fclose(file);
-  return read;
 }
 
 namespace {

@@ -180,6 +180,10 @@ bool is_standard_input(const std::string& path) {
   return standard_input_identity(input) && identity_of(path, named) && same_identity(input, named);
 }
 
+std::unique_ptr<std::istream> try_open_for_reading(const std::string& path, std::string& reason) {
+  return opened_for_reading(path, reason);
+}
+
 std::unique_ptr<std::istream> open_for_reading(const std::string& path, const std::string& shown) {
   std::string reason;
   std::unique_ptr<std::istream> file = opened_for_reading(path, reason);

@@ -40,6 +40,10 @@ bool is_standard_input(const std::string& path);
 /// No such file or directory" when it cannot be opened.
 std::unique_ptr<std::istream> open_for_reading(const std::string& path, const std::string& shown);
 
+/// open_for_reading for callers that report in their own words: null, with the
+/// system's reason, when the file cannot be opened.
+std::unique_ptr<std::istream> try_open_for_reading(const std::string& path, std::string& reason);
+
 /// A file that cannot be written: "cannot write the output file 'out.txt': No such
 /// file or directory", and the system's reason alone.
 class FileError : public Failure {
