@@ -140,7 +140,8 @@ int zone_containing(FormKind kind, double longitude) {
     }
     case FormKind::gk6: return static_cast<int>(std::floor(from_greenwich / 6)) + 1;
     case FormKind::utm: {
-      const double from_west = east == 360 ? 180 : east - 180;  // longitude + 180, in [0, 360)
+      // longitude + 180 with the longitude in [-180, 180)
+      const double from_west = from_greenwich < 180 ? from_greenwich + 180 : from_greenwich - 180;
       return static_cast<int>(std::floor(from_west / 6)) + 1;
     }
     default: return 0;

@@ -75,11 +75,13 @@ double wrapped(double longitude) {
 
 GridPoint tm_forward(const Ellipsoid& ellipsoid, const GridProjection& grid, const LatLon& point) {
   const double offset = offset_from_meridian(point.longitude, grid.central_meridian);
-  if (!(std::fabs(offset) <= 90))
+  // At a pole the longitude does not matter.
+  if (!(std::fabs(offset) <= 90) && std::fabs(point.latitude) != 90)
     throw Failure("longitude " + format_shortest(point.longitude) +
                   " lies more than 90 degrees from the central meridian " +
                   format_shortest(grid.central_meridian));
-  const Complex zeta_sphere = gauss_schreiber(ellipsoid, point.latitude, offset);
+  const Complex zeta_sphere =
+      gauss_schreiber(ellipsoid, point.latitude, std::fabs(offset) <= 90 ? offset : 0);
   const Complex zeta = zeta_sphere + sine_series(ellipsoid.alpha, zeta_sphere);
   const double unit = ellipsoid.rectifying_radius * grid.scale;
   return {grid.false_northing + unit * zeta.real(), grid.false_easting + unit * zeta.imag()};
