@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "../test_support.h"
 #include "geodesy/geodesy.h"
 #include "numtext/numtext.h"
 
@@ -100,14 +101,14 @@ TEST(OffsetFromMeridian, IntoMinus180To180) {
 TEST(SinCosDegrees, ExactAtQuadrantsAndCloseElsewhere) {
   for (int k = -8; k <= 8; ++k) {
     const SinCos sc = sincos_degrees(90.0 * k);
-    EXPECT_EQ(sc.sin, std::round(std::sin(k * M_PI / 2))) << k;
-    EXPECT_EQ(sc.cos, std::round(std::cos(k * M_PI / 2))) << k;
+    EXPECT_EQ(sc.sin, std::round(std::sin(k * test::kPi / 2))) << k;
+    EXPECT_EQ(sc.cos, std::round(std::cos(k * test::kPi / 2))) << k;
   }
   // The reference loses a few bits to the product degrees * pi / 180.
   for (double degrees = -720; degrees <= 720; degrees += 13.7) {
     const SinCos sc = sincos_degrees(degrees);
-    EXPECT_NEAR(sc.sin, std::sin(degrees * M_PI / 180), 5e-15) << degrees;
-    EXPECT_NEAR(sc.cos, std::cos(degrees * M_PI / 180), 5e-15) << degrees;
+    EXPECT_NEAR(sc.sin, std::sin(degrees * test::kPi / 180), 5e-15) << degrees;
+    EXPECT_NEAR(sc.cos, std::cos(degrees * test::kPi / 180), 5e-15) << degrees;
   }
 }
 

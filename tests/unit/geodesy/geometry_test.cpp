@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "../test_support.h"
 #include "geodesy/geodesy.h"
 #include "numtext/numtext.h"
 
@@ -69,7 +70,7 @@ TEST(TransverseMercator, RefusesPointsItCannotMap) {
 TEST(Geocentric, FarOutAndAtTheCentre) {
   const Ellipsoid e = ellipsoid_named("wgs84");
   const Geodetic far = geodetic_from_geocentric(e, {3e30, 0, 4e30});
-  EXPECT_NEAR(far.latitude, std::atan2(4.0, 3.0) * 180 / M_PI, 1e-12);
+  EXPECT_NEAR(far.latitude, std::atan2(4.0, 3.0) * 180 / test::kPi, 1e-12);
   EXPECT_EQ(far.height, 5e30);
   // The centre is farthest below the poles: h = -b, latitude +-90.
   const Geodetic centre = geodetic_from_geocentric(e, {0, 0, 0});
