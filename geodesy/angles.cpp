@@ -104,10 +104,14 @@ SinCos sincos_degrees(double degrees) {
   const double rest = std::remquo(degrees, 90.0, &quadrant) * kRadiansPerDegree;
   const double s = std::sin(rest), c = std::cos(rest);
   switch (static_cast<unsigned>(quadrant) & 3u) {
-    case 0: return {s, c};
-    case 1: return {c, -s};
-    case 2: return {-s, -c};
-    default: return {-c, s};
+    case 0:
+      return {s, c};
+    case 1:
+      return {c, -s};
+    case 2:
+      return {-s, -c};
+    default:
+      return {-c, s};
   }
 }
 

@@ -38,7 +38,8 @@ const FormShape& shape_of(std::string_view text, std::string_view name) {
   for (const FormShape& shape : kShapes)
     if (name == shape.name) return shape;
   std::string forms;
-  for (const FormShape& shape : kShapes) forms += std::string(forms.empty() ? "" : ", ") + shape.usage;
+  for (const FormShape& shape : kShapes)
+    forms += std::string(forms.empty() ? "" : ", ") + shape.usage;
   refuse_form(text, "unknown form; the forms are " + forms);
 }
 
@@ -63,8 +64,8 @@ double read_central_meridian(std::string_view text, std::string_view field) {
 void read_utm_zone(std::string_view text, std::string_view field, CoordinateForm& form) {
   const char hemisphere = field.empty() ? '\0' : field.back();
   const std::string_view digits = field.substr(0, field.empty() ? 0 : field.size() - 1);
-  const auto [stop, error] = std::from_chars(digits.data(), digits.data() + digits.size(),
-                                             form.utm_zone);
+  const auto [stop, error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), form.utm_zone);
   const bool north = hemisphere == 'N' || hemisphere == 'n';
   const bool south = hemisphere == 'S' || hemisphere == 's';
   if (error != std::errc() || stop != digits.data() + digits.size() || !(north || south) ||
@@ -76,7 +77,8 @@ void read_utm_zone(std::string_view text, std::string_view field, CoordinateForm
 
 GridProjection projection_of(const CoordinateForm& form, double central_meridian) {
   if (form.kind == FormKind::utm)
-    return {kUtmScale, central_meridian, kGridFalseEasting, form.south ? kUtmSouthFalseNorthing : 0};
+    return {kUtmScale, central_meridian, kGridFalseEasting,
+            form.south ? kUtmSouthFalseNorthing : 0};
   return {1, central_meridian, kGridFalseEasting, 0};
 }
 
@@ -138,13 +140,15 @@ int zone_containing(FormKind kind, double longitude) {
       const int zone = static_cast<int>(std::floor((from_greenwich + 1.5) / 3));
       return zone == 0 ? 120 : zone;
     }
-    case FormKind::gk6: return static_cast<int>(std::floor(from_greenwich / 6)) + 1;
+    case FormKind::gk6:
+      return static_cast<int>(std::floor(from_greenwich / 6)) + 1;
     case FormKind::utm: {
       // longitude + 180 with the longitude in [-180, 180)
       const double from_west = from_greenwich < 180 ? from_greenwich + 180 : from_greenwich - 180;
       return static_cast<int>(std::floor(from_west / 6)) + 1;
     }
-    default: return 0;
+    default:
+      return 0;
   }
 }
 

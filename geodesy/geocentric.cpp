@@ -84,7 +84,7 @@ Eigen::Matrix3d north_east_up(double latitude, double longitude) {
   const SinCos phi = sincos_degrees(latitude), lambda = sincos_degrees(longitude);
   Eigen::Matrix3d rotation;
   rotation << -phi.sin * lambda.cos, -phi.sin * lambda.sin, phi.cos,  //
-      -lambda.sin, lambda.cos, 0,                                    //
+      -lambda.sin, lambda.cos, 0,                                     //
       phi.cos * lambda.cos, phi.cos * lambda.sin, phi.sin;
   return rotation;
 }

@@ -28,16 +28,16 @@ namespace helmert7::geodesy {
 
 /// An oblate ellipsoid with the constants derived from it, computed once.
 struct Ellipsoid {
-  std::string name;                ///< "wgs84", or "6378140/298.257" as given
-  double a = 0;                    ///< semi-major axis, metres
-  double inverse_flattening = 0;   ///< 1/f
-  double f = 0;                    ///< flattening
-  double e2 = 0;                   ///< first eccentricity squared, f (2 - f)
-  double e = 0;                    ///< first eccentricity
-  double n = 0;                    ///< third flattening, f / (2 - f)
-  double rectifying_radius = 0;    ///< metres of meridian arc per radian of rectifying latitude
-  std::array<double, 7> alpha{};   ///< Krueger's series, conformal to rectifying (index 1..6)
-  std::array<double, 7> beta{};    ///< and back
+  std::string name;               ///< "wgs84", or "6378140/298.257" as given
+  double a = 0;                   ///< semi-major axis, metres
+  double inverse_flattening = 0;  ///< 1/f
+  double f = 0;                   ///< flattening
+  double e2 = 0;                  ///< first eccentricity squared, f (2 - f)
+  double e = 0;                   ///< first eccentricity
+  double n = 0;                   ///< third flattening, f / (2 - f)
+  double rectifying_radius = 0;   ///< metres of meridian arc per radian of rectifying latitude
+  std::array<double, 7> alpha{};  ///< Krueger's series, conformal to rectifying (index 1..6)
+  std::array<double, 7> beta{};   ///< and back
 };
 
 /// The ellipsoid of semi-major axis `a` (metres) and inverse flattening `rf`;
@@ -137,12 +137,12 @@ enum class FormKind { xyz, geodetic, gk, gk3, gk6, utm };
 
 /// A coordinate form as read from its text (see parse_form).
 struct CoordinateForm {
-  std::string text;               ///< as given, for messages and reports
+  std::string text;  ///< as given, for messages and reports
   FormKind kind = FormKind::xyz;
-  Ellipsoid ellipsoid;            ///< every kind but xyz
-  double central_meridian = 0;    ///< gk: LON0; utm: the zone's; degrees
-  int utm_zone = 0;               ///< utm: 1 to 60
-  bool south = false;             ///< utm: southern hemisphere (false northing 10^7 m)
+  Ellipsoid ellipsoid;          ///< every kind but xyz
+  double central_meridian = 0;  ///< gk: LON0; utm: the zone's; degrees
+  int utm_zone = 0;             ///< utm: 1 to 60
+  bool south = false;           ///< utm: southern hemisphere (false northing 10^7 m)
 };
 
 /// Reads "xyz", "geodetic:ELLIPSOID", "gk:ELLIPSOID:LON0", "gk3:ELLIPSOID",

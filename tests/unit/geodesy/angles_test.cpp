@@ -67,7 +67,7 @@ TEST(FormatDegrees, TenDecimalsOrSecondsToSixDecimals) {
       {-117.5, AngleStyle::dms, "-117:30:00.000000"},
       {-1.5 / 3600, AngleStyle::dms, "-0:00:01.500000"},
       {5 + 59 / 60.0 + 59.9999996 / 3600, AngleStyle::dms, "6:00:00.000000"},  // carries
-      {-1e-12, AngleStyle::dms, "0:00:00.000000"},  // no sign on a zero
+      {-1e-12, AngleStyle::dms, "0:00:00.000000"},                             // no sign on a zero
       {0, AngleStyle::dms, "0:00:00.000000"},
   };
   for (const auto& [degrees, style, text] : cases) EXPECT_EQ(format_degrees(degrees, style), text);
@@ -91,8 +91,8 @@ TEST(AngleLimits, LatitudeToNinetyLongitudeToThreeHundredSixty) {
 
 TEST(OffsetFromMeridian, IntoMinus180To180) {
   const std::tuple<double, double, double> cases[] = {
-      {117, 117, 0}, {121.5, 117, 4.5}, {-178, 177, 5}, {178, -177, -5}, {297, 117, 180},
-      {-63, 117, 180}, {359, 0, -1},
+      {117, 117, 0},   {121.5, 117, 4.5}, {-178, 177, 5}, {178, -177, -5},
+      {297, 117, 180}, {-63, 117, 180},   {359, 0, -1},
   };
   for (const auto& [longitude, meridian, offset] : cases)
     EXPECT_EQ(offset_from_meridian(longitude, meridian), offset) << longitude << " " << meridian;

@@ -52,8 +52,8 @@ const Ellipsoid& ellipsoid_of(const std::string& name) {
 double ground_distance(const Ellipsoid& e, const Geodetic& p, const Geodetic& q) {
   const double radius = e.a + p.height;
   const double north = (p.latitude - q.latitude) * kRadiansPerDegree * radius;
-  const double east = offset_from_meridian(p.longitude, q.longitude) * kRadiansPerDegree *
-                      radius * std::cos(p.latitude * kRadiansPerDegree);
+  const double east = offset_from_meridian(p.longitude, q.longitude) * kRadiansPerDegree * radius *
+                      std::cos(p.latitude * kRadiansPerDegree);
   return std::sqrt(north * north + east * east + (p.height - q.height) * (p.height - q.height));
 }
 
@@ -65,7 +65,8 @@ TEST(GeocentricFixture, ForwardWithinTenNanometresOfCartConvert) {
   double largest = 0;
   for (const FixtureLine& line : read_fixture("geocentric.txt")) {
     const std::vector<double>& v = line.numbers;
-    const Eigen::Vector3d xyz = geocentric_from_geodetic(ellipsoid_of(line.name), {v[0], v[1], v[2]});
+    const Eigen::Vector3d xyz =
+        geocentric_from_geodetic(ellipsoid_of(line.name), {v[0], v[1], v[2]});
     const double difference = (xyz - Eigen::Vector3d(v[3], v[4], v[5])).norm();
     EXPECT_LE(difference, 1e-8) << line.name << " " << v[0] << " " << v[1] << " " << v[2];
     largest = std::max(largest, difference);
@@ -81,7 +82,8 @@ TEST(GeocentricFixture, ReverseWithin1e11DegreesAndTenNanometresOfCartConvert) {
     const double angle =
         std::max(std::fabs(g.latitude - v[0]), std::fabs(offset_from_meridian(g.longitude, v[1])));
     EXPECT_LE(angle, 1e-11) << line.name << " " << v[3] << " " << v[4] << " " << v[5];
-    EXPECT_LE(std::fabs(g.height - v[2]), 1e-8) << line.name << " " << v[3] << " " << v[4] << " " << v[5];
+    EXPECT_LE(std::fabs(g.height - v[2]), 1e-8)
+        << line.name << " " << v[3] << " " << v[4] << " " << v[5];
     largest_angle = std::max(largest_angle, angle);
     largest_height = std::max(largest_height, std::fabs(g.height - v[2]));
   }

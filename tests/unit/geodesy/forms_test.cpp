@@ -59,20 +59,23 @@ TEST(ParseForm, ReadsEveryFormAndEllipsoid) {
 
 TEST(ParseForm, RefusesWithTheTextAndWhatIsWrong) {
   const std::pair<const char*, const char*> cases[] = {
-      {"", "coordinate form '': unknown form; the forms are xyz, geodetic:ELLIPSOID, "
-           "gk:ELLIPSOID:LON0, gk3:ELLIPSOID, gk6:ELLIPSOID, utm:ZONE:ELLIPSOID"},
+      {"",
+       "coordinate form '': unknown form; the forms are xyz, geodetic:ELLIPSOID, "
+       "gk:ELLIPSOID:LON0, gk3:ELLIPSOID, gk6:ELLIPSOID, utm:ZONE:ELLIPSOID"},
       {"XYZ", "coordinate form 'XYZ': unknown form"},
       {"latlon:wgs84", "coordinate form 'latlon:wgs84': unknown form"},
       {"xyz:wgs84", "coordinate form 'xyz:wgs84': expected xyz"},
       {"geodetic", "coordinate form 'geodetic': expected geodetic:ELLIPSOID"},
       {"gk:wgs84", "coordinate form 'gk:wgs84': expected gk:ELLIPSOID:LON0"},
       {"gk3:wgs84:117", "coordinate form 'gk3:wgs84:117': expected gk3:ELLIPSOID"},
-      {"geodetic:bessel", "coordinate form 'geodetic:bessel': unknown ellipsoid 'bessel'; known: "
-                          "wgs84, grs80, cgcs2000, krassovsky, iag1975, or A/RF such as "
-                          "6378140/298.257"},
+      {"geodetic:bessel",
+       "coordinate form 'geodetic:bessel': unknown ellipsoid 'bessel'; known: "
+       "wgs84, grs80, cgcs2000, krassovsky, iag1975, or A/RF such as "
+       "6378140/298.257"},
       {"geodetic:6378137/", "unknown ellipsoid '6378137/'"},
-      {"geodetic:6378137/0.5", "ellipsoid '6378137/0.5': needs a semi-major axis above 0 and an "
-                               "inverse flattening above 1"},
+      {"geodetic:6378137/0.5",
+       "ellipsoid '6378137/0.5': needs a semi-major axis above 0 and an "
+       "inverse flattening above 1"},
       {"geodetic:-6378137/298", "needs a semi-major axis above 0"},
       {"gk:wgs84:east", "coordinate form 'gk:wgs84:east': LON0 'east' is not a longitude"},
       {"gk:wgs84:400", "LON0 '400' is not a longitude in degrees"},
@@ -93,12 +96,12 @@ TEST(Zones, CentralMeridiansAndTheZonesThatHoldALongitude) {
   EXPECT_EQ(gk_central_meridian(FormKind::gk3, 39), 117);
   EXPECT_EQ(gk_central_meridian(FormKind::gk6, 20), 117);
   const std::tuple<FormKind, double, int> cases[] = {
-      {FormKind::gk3, 117, 39},   {FormKind::gk3, 118.49, 39}, {FormKind::gk3, 118.5, 40},
-      {FormKind::gk3, 1.5, 1},    {FormKind::gk3, 0, 120},     {FormKind::gk3, -1.4, 120},
-      {FormKind::gk6, 114, 20},   {FormKind::gk6, 119.99, 20}, {FormKind::gk6, 0, 1},
-      {FormKind::gk6, -3, 60},    {FormKind::utm, 117, 50},    {FormKind::utm, 15, 33},
-      {FormKind::utm, -180, 1},   {FormKind::utm, 180, 1},     {FormKind::utm, 179.9, 60},
-      {FormKind::utm, -0.1, 30},  {FormKind::xyz, 117, 0},
+      {FormKind::gk3, 117, 39},  {FormKind::gk3, 118.49, 39}, {FormKind::gk3, 118.5, 40},
+      {FormKind::gk3, 1.5, 1},   {FormKind::gk3, 0, 120},     {FormKind::gk3, -1.4, 120},
+      {FormKind::gk6, 114, 20},  {FormKind::gk6, 119.99, 20}, {FormKind::gk6, 0, 1},
+      {FormKind::gk6, -3, 60},   {FormKind::utm, 117, 50},    {FormKind::utm, 15, 33},
+      {FormKind::utm, -180, 1},  {FormKind::utm, 180, 1},     {FormKind::utm, 179.9, 60},
+      {FormKind::utm, -0.1, 30}, {FormKind::xyz, 117, 0},
   };
   for (const auto& [kind, longitude, zone] : cases)
     EXPECT_EQ(zone_containing(kind, longitude), zone) << static_cast<int>(kind) << " " << longitude;
@@ -117,7 +120,7 @@ TEST(PointForms, ZonePrefixesAndAxisOrder) {
   EXPECT_EQ(std::floor(gk6[1] / kZonePrefixUnit), 19);  // 6-degree zone 19 at 111 E
   EXPECT_NEAR(gk3[0], gk[0], 1e-9);  // the same grid as gk at LON0 108, but for the
   EXPECT_NEAR(gk3[1] - 36 * kZonePrefixUnit, gk[1], 1e-8);  // last bit of 3.6e7 m: 7 nm
-  EXPECT_GT(gk[1], 500000);  // east of 108 E: x north, y east
+  EXPECT_GT(gk[1], 500000);                                 // east of 108 E: x north, y east
   EXPECT_NEAR(utm[0], 500000 + 0.9996 * (gk6[1] - 19500000), 1e-6);  // UTM 49 is GK6 19
   EXPECT_NEAR(utm[1], 0.9996 * gk6[0], 1e-6);
   for (const char* text : {"gk3:iag1975", "gk6:iag1975", "gk:iag1975:108", "utm:49N:iag1975"}) {
@@ -128,11 +131,13 @@ TEST(PointForms, ZonePrefixesAndAxisOrder) {
   }
   // A gk easting may carry its 3- or its 6-degree zone; either gives the point.
   const CoordinateForm gk117 = parse_form("gk:iag1975:117");
-  const Eigen::Vector3d plain = from_geocentric(
-      gk117, geocentric_from_geodetic(gk117.ellipsoid, {39.9, 116.4, 44}));
+  const Eigen::Vector3d plain =
+      from_geocentric(gk117, geocentric_from_geodetic(gk117.ellipsoid, {39.9, 116.4, 44}));
   for (const double prefix : {39e6, 20e6})
-    EXPECT_LT((to_geocentric(gk117, plain + Eigen::Vector3d(0, prefix, 0)) -
-               to_geocentric(gk117, plain)).norm(), 2e-8);
+    EXPECT_LT(
+        (to_geocentric(gk117, plain + Eigen::Vector3d(0, prefix, 0)) - to_geocentric(gk117, plain))
+            .norm(),
+        2e-8);
 }
 
 TEST(PointForms, SouthernUtmCountsNorthingsFromTenThousandKilometres) {
@@ -150,15 +155,20 @@ TEST(PointForms, RefusesWhatCannotBeACoordinateOfItsForm) {
       {"geodetic:wgs84", {-91, 0, 0}, "latitude -91 lies beyond"},
       {"geodetic:wgs84", {0, 360.5, 0}, "longitude 360.5 lies beyond -360..360 degrees"},
       {"geodetic:wgs84", {NAN, 0, 0}, "latitude nan lies beyond"},
-      {"gk3:cgcs2000", {3500000, 500000, 0},
+      {"gk3:cgcs2000",
+       {3500000, 500000, 0},
        "easting 500000.000000 has no zone number in front (gk3:cgcs2000 needs one, such as "
        "39500000.000 in zone 39)"},
-      {"gk6:cgcs2000", {3500000, 61500000, 0},
+      {"gk6:cgcs2000",
+       {3500000, 61500000, 0},
        "zone 61 of easting 61500000.000000 does not exist in gk6:cgcs2000"},
-      {"gk:krassovsky:117", {3500000, 38500000, 0},
+      {"gk:krassovsky:117",
+       {3500000, 38500000, 0},
        "zone 38 in front of easting 38500000.000000 is neither the 3- nor the 6-degree zone of "
        "central meridian 117 (gk:krassovsky:117)"},
-      {"gk:krassovsky:117", {10010000, 500000, 0}, "northing 10010000.000000 lies off the ellipsoid"},
+      {"gk:krassovsky:117",
+       {10010000, 500000, 0},
+       "northing 10010000.000000 lies off the ellipsoid"},
       {"utm:50N:wgs84", {500000, -10010000, 0}, "northing -10010000.000000 lies off the ellipsoid"},
       {"gk:wgs84:117", {0, 5e11, 0}, "easting 500000000000.000000 lies off the ellipsoid"},
   };
