@@ -50,7 +50,14 @@ void stream_test_points(const Invocation& invocation, Inputs& inputs, const Fit&
   prediction.points.output_path = invocation.output_path;
   prediction.points.count = map_point_stream(
       from_stdin ? std::cin : *inputs.test_file, from_stdin ? "standard input" : inputs.test.path,
-      [&fit](double* xyz, std::size_t points) { map_in_place(fit.mapping, xyz, points); },
+      [&fit, &inputs, mapped = std::size_t{0}](double* xyz, std::size_t points) mutable {
+        if (inputs.forms.convert()) {
+          map_between_forms(inputs, fit.mapping, xyz, points, mapped + 1);
+        } else {
+          map_in_place(fit.mapping, xyz, points);
+        }
+        mapped += points;
+      },
       [&output](std::string_view text) { output.write(text); });
 }
 
@@ -66,7 +73,9 @@ Prediction predict(const Invocation& invocation, Inputs& inputs, const Fit& fit,
               << invocation.output_path << std::endl;
   } else {
     prediction.points.mapped = map_points(fit.mapping, point_matrix(inputs.test_list));
-    prediction.joined = join_numbers(values_of(prediction.points.mapped));
+    prediction.joined = inputs.forms.convert()
+                            ? joined_in_target_form(inputs, prediction.points.mapped)
+                            : join_numbers(values_of(prediction.points.mapped));
     trace.out << kLabelPrediction << prediction.joined << std::endl;
   }
   print_precision(fit, trace);
