@@ -60,6 +60,14 @@ demo: tool
 	  --reportfile $(BUILD)/demo-points-report.txt | iconv -f GBK -t UTF-8 | tail -n 12
 	@echo "== the mapped points: $(BUILD)/demo-mapped.txt"
 	@cat $(BUILD)/demo-mapped.txt
+	@echo
+	@echo "== coordinate forms: Xi'an 1980 3-degree Gauss-Krueger control to CGCS2000, in one command"
+	@cat $(EXAMPLE)/control_xian80_gk3.txt $(EXAMPLE)/control_cgcs2000_gk3.txt $(EXAMPLE)/points_xian80_gk3.txt
+	$(TOOL) --inputsrc @$(EXAMPLE)/control_xian80_gk3.txt --inputdes @$(EXAMPLE)/control_cgcs2000_gk3.txt \
+	  --inputtest @$(EXAMPLE)/points_xian80_gk3.txt --outfile $(BUILD)/demo-gk3.txt \
+	  --srccoords gk3:iag1975 --descoords gk3:cgcs2000 | iconv -f GBK -t UTF-8 | tail -n 12
+	@echo "== the mapped points in CGCS2000 zone 36: $(BUILD)/demo-gk3.txt"
+	@cat $(BUILD)/demo-gk3.txt
 
 # Every test twice: on the release build, then on a build with AddressSanitizer
 # and UndefinedBehaviorSanitizer.

@@ -92,10 +92,24 @@ ConfigDocument configuration_document(const std::string& path) {
   return document;
 }
 
+// Lets the non-empty "srccoords" and "descoords" values of the configuration
+// file's empty section replace the forms of the command line.
+void apply_configured_forms(const std::string& path, const ConfigDocument& document,
+                            FormText& source_form, FormText& target_form) {
+  for (const auto& [form, key] : {std::pair(&source_form, "srccoords"),
+                                  std::pair(&target_form, "descoords")}) {
+    const ConfigRecord* record = config_find_record(document.records, "", key);
+    if (record && !record->value.empty())
+      *form = {record->value, key + std::string(" in ") + in_quotes(path)};
+  }
+}
+
 // Lets the non-empty "src", "des" and "test" values of the configuration file's
-// empty section replace the command-line texts.
-void apply_configuration(const std::string& path, Inputs& inputs) {
+// empty section replace the command-line texts, and its forms theirs.
+void apply_configuration(const std::string& path, Inputs& inputs, FormText& source_form,
+                         FormText& target_form) {
   const ConfigDocument document = configuration_document(path);
+  apply_configured_forms(path, document, source_form, target_form);
   for (const auto& [input, key] : {std::pair(&inputs.source, "src"),
                                    std::pair(&inputs.target, "des"), std::pair(&inputs.test, "test")}) {
     const ConfigRecord* record = config_find_record(document.records, "", key);
@@ -215,7 +229,9 @@ Inputs read_inputs(const Invocation& invocation) {
   const std::string configuration =
       invocation.configuration ? configuration_path(*invocation.configuration, invocation.exe_dir)
                                : std::string();
-  if (!configuration.empty()) apply_configuration(configuration, inputs);
+  FormText source_form = invocation.source_form, target_form = invocation.target_form;
+  if (!configuration.empty()) apply_configuration(configuration, inputs, source_form, target_form);
+  inputs.forms = read_forms(source_form, target_form);
   for (CoordinateText* input : {&inputs.source, &inputs.target, &inputs.test}) {
     resolve_point_file(*input);
   }
@@ -230,6 +246,7 @@ Inputs read_inputs(const Invocation& invocation) {
   } else if (inputs.test.path != "-") {
     inputs.test_file = open_point_file(inputs.test);
   }
+  if (inputs.forms.convert()) convert_to_geocentric(inputs);
   return inputs;
 }
 

@@ -32,6 +32,15 @@ const std::vector<OptionSpec> kOptions = {
      "small (the default: small angles) or exact (any rotation;\n"
      "for local grids and anything beyond a few arc-minutes)",
      "small or exact", false},
+    {"--srccoords", "FORM",
+     "the coordinate form of the source and test points: xyz (the\n"
+     "default), geodetic:ELLIPSOID, gk:ELLIPSOID:LON0, gk3:ELLIPSOID,\n"
+     "gk6:ELLIPSOID or utm:ZONE:ELLIPSOID (see the README)",
+     "a coordinate form such as geodetic:wgs84", false},
+    {"--descoords", "FORM",
+     "the coordinate form of the target points, as for --srccoords;\n"
+     "the test points are mapped into it",
+     "a coordinate form such as gk3:cgcs2000", false},
 };
 
 namespace {
@@ -139,6 +148,8 @@ Invocation invocation_of(const OptionMap& options, const std::string& exe_dir) {
   invocation.source = {option_value(options, "--inputsrc"), "source", "--inputsrc", "", ""};
   invocation.target = {option_value(options, "--inputdes"), "target", "--inputdes", "", ""};
   invocation.test = {option_value(options, "--inputtest"), "test", "--inputtest", "", ""};
+  invocation.source_form = {option_value(options, "--srccoords"), "--srccoords"};
+  invocation.target_form = {option_value(options, "--descoords"), "--descoords"};
   return invocation;
 }
 

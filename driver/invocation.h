@@ -35,6 +35,13 @@ struct CoordinateText {
   std::string path;    ///< of the point file that "@name" names, "-" for standard input
 };
 
+/// A coordinate form as given ("gk3:cgcs2000"; empty for xyz) and where it came
+/// from, for messages: "--srccoords", or "srccoords in 'file.ini'".
+struct FormText {
+  std::string text;
+  std::string origin;
+};
+
 /// What the command line asks for.
 struct Invocation {
   bool answered = false;  ///< --help or --version was answered; nothing else to do
@@ -44,6 +51,7 @@ struct Invocation {
   bool exact_rotation = false;               ///< --rotation exact
   std::optional<std::string> configuration;  ///< the value of --inputfile when given
   CoordinateText source, target, test;       ///< as the command line gives them
+  FormText source_form, target_form;         ///< --srccoords, --descoords
 };
 
 /// Answers --help and --version, else echoes the words and builds the invocation.

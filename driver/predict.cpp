@@ -51,9 +51,12 @@ void stream_test_points(const Invocation& invocation, Inputs& inputs, const Fit&
   TestPointSurvey survey(fit);
   prediction.points.count = map_point_stream(
       from_stdin ? std::cin : *inputs.test_file, from_stdin ? "standard input" : inputs.test.path,
-      [&fit, &survey](double* xyz, std::size_t points) {
+      [&fit, &inputs, &survey, mapped = std::size_t{0}](double* xyz, std::size_t points) mutable {
+        const std::vector<int> zones = test_points_to_geocentric(inputs, xyz, points, mapped + 1);
         survey.add(xyz, points);
         map_in_place(fit.mapping, xyz, points);
+        mapped_points_to_target_form(inputs, zones, xyz, mapped + 1);
+        mapped += points;
       },
       [&output](std::string_view text) { output.write(text); });
   prediction.points.farthest = survey.farthest();
@@ -73,7 +76,9 @@ Prediction predict(const Invocation& invocation, Inputs& inputs, const Fit& fit,
               << invocation.output_path << std::endl;
   } else {
     prediction.points.mapped = map_points(fit.mapping, point_matrix(inputs.test_list));
-    prediction.joined = join_numbers(values_of(prediction.points.mapped));
+    prediction.joined = inputs.forms.convert()
+                            ? joined_in_target_form(inputs, prediction.points.mapped)
+                            : join_numbers(values_of(prediction.points.mapped));
     trace.out << kLabelPrediction << prediction.joined << std::endl;
   }
   print_precision(fit, trace);

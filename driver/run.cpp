@@ -33,7 +33,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const Network network = form_network(inputs, trace);
     const Fit fit = adjust(invocation, network, inputs, trace);
     Prediction prediction = predict(invocation, inputs, fit, trace);
-    const std::vector<std::string> warnings = fit_warnings(network, fit, prediction.points);
+    std::vector<std::string> warnings = inputs.form_warnings;
+    for (std::string& warning : fit_warnings(network, fit, prediction.points)) {
+      warnings.push_back(std::move(warning));
+    }
     Outputs outputs = stage_output_file(invocation, inputs, fit, prediction);
     stage_adjustment_report(invocation, {network, fit, prediction.points, warnings}, outputs);
     put_outputs_in_place(outputs);

@@ -15,16 +15,31 @@
 
 #include "driver/invocation.h"
 #include "files/files.h"
+#include "geodesy/geodesy.h"
 #include "model/model.h"
 #include "report/report.h"
 
 namespace helmert7 {
 
+/// The coordinate forms of the two sides; xyz for both unless --srccoords,
+/// --descoords or the configuration's keys srccoords, descoords name others.
+struct CoordinateForms {
+  geodesy::CoordinateForm source, target;
+  /// Whether the run converts: either side is other than xyz.
+  bool convert() const {
+    return source.kind != geodesy::FormKind::xyz || target.kind != geodesy::FormKind::xyz;
+  }
+};
+
 /// The three coordinate texts as the run takes them, and their numbers; the names
 /// of the points where point files give them. Test points from a point file are
-/// not read here: the file is opened, to be streamed into the output file.
+/// not read here: the file is opened, to be streamed into the output file. Where
+/// the forms convert, the lists hold geocentric coordinates.
 struct Inputs {
   CoordinateText source, target, test;
+  CoordinateForms forms;
+  std::vector<std::string> form_warnings;  ///< grid points far from their central meridian
+  std::vector<int> test_zones;  ///< the zone prefix each mapped test point keeps (0: its own zone)
   CoordinateList source_list, target_list, test_list;
   std::vector<std::string> source_names, target_names;
   std::unique_ptr<std::istream> test_file;  ///< the test point file; null for standard input
@@ -56,6 +71,30 @@ struct Outputs {
 /// file cannot be read, the source or target text is empty, a text is not numbers,
 /// or two of the run's files are one.
 Inputs read_inputs(const Invocation& invocation);
+
+/// Reads the forms of --srccoords and --descoords (or of the configuration file's
+/// srccoords and descoords); an empty text is xyz. Throws Failure naming the origin.
+CoordinateForms read_forms(const FormText& source, const FormText& target);
+
+/// Takes the source, target and test lists to geocentric coordinates by their
+/// forms, warning of grid points more than 3.5 degrees from their central
+/// meridian. Throws Failure naming the point and what cannot be a coordinate.
+void convert_to_geocentric(Inputs& inputs);
+
+/// The mapped test points (geocentric) in the target's form, joined by commas:
+/// latitude and longitude with 10 decimals, grid coordinates and heights "%f".
+std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mapped);
+
+/// Takes `points` triples of a streamed test point file in place from the source's
+/// form to geocentric coordinates; `first` is the 1-based number of the first of
+/// them. Returns the zone each keeps in the target's form (none without forms).
+std::vector<int> test_points_to_geocentric(const Inputs& inputs, double* xyz,
+                                           std::size_t points, std::size_t first);
+
+/// Takes mapped geocentric triples in place into the target's form, one for each
+/// of `zones`, as test_points_to_geocentric returned them.
+void mapped_points_to_target_form(const Inputs& inputs, const std::vector<int>& zones,
+                                  double* xyz, std::size_t first);
 
 /// Checks the common points, pairs them (by name when both files name them),
 /// builds their matrices and centroids, prints them, and centres them.
