@@ -14,7 +14,9 @@ namespace helmert7 {
 const std::vector<OptionSpec> kOptions = {
     {"--inputsrc", "SRC", "the source points: a coordinate text or @FILE", "a coordinate text",
      false},
-    {"--inputdes", "DES", "the target points: the same points in the same order",
+    {"--inputdes", "DES",
+     "the target points: the same points as SRC, in the same\n"
+     "order, or matched by name when both are named point files",
      "a coordinate text", false},
     {"--inputtest", "TEST", "test points to map into the target system (optional)",
      "a coordinate text", false},
@@ -32,6 +34,10 @@ const std::vector<OptionSpec> kOptions = {
      "small (the default: small angles) or exact (any rotation;\n"
      "for local grids and anything beyond a few arc-minutes)",
      "small or exact", false},
+    {"--trace", "LEVEL",
+     "full (the default: the points and every matrix of the\n"
+     "adjustment) or brief (the counts, the parameters, sigma0)",
+     "full or brief", false},
 };
 
 namespace {
@@ -126,6 +132,14 @@ bool exact_rotation(const OptionMap& options) {
   throw Failure("--rotation takes small or exact, not " + shown_word(model));
 }
 
+// Whether --trace asks for the brief trace; only "full" and "brief" are levels.
+bool brief_trace(const OptionMap& options) {
+  const std::string level = option_value(options, "--trace");
+  if (level.empty() || level == "full") return false;
+  if (level == "brief") return true;
+  throw Failure("--trace takes full or brief, not " + shown_word(level));
+}
+
 // The paths and texts that the option map gives; the default output file lies
 // beside the program.
 Invocation invocation_of(const OptionMap& options, const std::string& exe_dir) {
@@ -135,6 +149,7 @@ Invocation invocation_of(const OptionMap& options, const std::string& exe_dir) {
       options.count("--outfile") ? options.at("--outfile") : exe_dir + "out.txt";
   invocation.report_path = report_path(options).value_or("");
   invocation.exact_rotation = exact_rotation(options);
+  invocation.brief_trace = brief_trace(options);
   if (options.count("--inputfile")) invocation.configuration = options.at("--inputfile");
   invocation.source = {option_value(options, "--inputsrc"), "source", "--inputsrc", "", ""};
   invocation.target = {option_value(options, "--inputdes"), "target", "--inputdes", "", ""};
@@ -154,14 +169,17 @@ std::string exe_dir_of(const std::string& program_path) {
   return last == std::string::npos ? std::string() : program_path.substr(0, last + 1);
 }
 
-CommandLine bind_words(const std::vector<std::string>& words, std::ostream& out) {
+void echo_words(const std::vector<std::string>& words, std::ostream& out) {
+  for (const std::string& word : words) {
+    out.write(word.data(), static_cast<std::streamsize>(word.size()));
+    out.put('\n');
+  }
+}
+
+CommandLine bind_words(const std::vector<std::string>& words) {
   CommandLine bound;
   std::map<std::string, bool> reached;  // whether a value word went to the option
   for (const std::string& word : words) {
-    // Echo first, as raw bytes, so every word shows even when it is dropped.
-    out.write(word.data(), static_cast<std::streamsize>(word.size()));
-    out.put('\n');
-
     if (is_option_name(word)) {
       bound.options[word].clear();  // a repeated option waits for a value again
       reached[word] = false;
@@ -210,7 +228,9 @@ Invocation read_invocation(const std::vector<std::string>& args, std::ostream& o
     answered.answered = true;
     return answered;
   }
-  const CommandLine command_line = bind_words(words, out);
+  const CommandLine command_line = bind_words(words);
+  // Every word shows, even one that is refused, unless the trace is to be brief.
+  if (option_value(command_line.options, "--trace") != "brief") echo_words(words, out);
   out.flush();
   check_command_line(words, command_line);
   return invocation_of(command_line.options, args.empty() ? std::string() : exe_dir_of(args[0]));

@@ -29,7 +29,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       return kExitSuccess;
     }
     Inputs inputs = read_inputs(invocation);
-    Trace trace{out};
+    Trace trace{out, invocation.brief_trace};
     const Network network = form_network(inputs, trace);
     const Fit fit = adjust(invocation, network, inputs, trace);
     Prediction prediction = predict(invocation, inputs, fit, trace);
