@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <utility>
 
 #include "numtext/numtext.h"
 
@@ -112,9 +113,16 @@ std::string shown_word(const std::string& word) {
   return "'" + shown.text + "'" + (shown.cut ? "..." : "");
 }
 
-std::string option_value(const OptionMap& options, const char* name) {
+const std::string& option_value(const OptionMap& options, const char* name) {
+  static const std::string none;
   const auto found = options.find(name);
-  return found == options.end() ? std::string() : found->second;
+  return found == options.end() ? none : found->second;
+}
+
+// The value of a text option, moved out of the map: the texts can be long.
+std::string text_value(OptionMap& options, const char* name) {
+  const auto found = options.find(name);
+  return found == options.end() ? std::string() : std::move(found->second);
 }
 
 std::optional<std::string> report_path(const OptionMap& options) {
@@ -142,7 +150,7 @@ bool brief_trace(const OptionMap& options) {
 
 // The paths and texts that the option map gives; the default output file lies
 // beside the program.
-Invocation invocation_of(const OptionMap& options, const std::string& exe_dir) {
+Invocation invocation_of(OptionMap options, const std::string& exe_dir) {
   Invocation invocation;
   invocation.exe_dir = exe_dir;
   invocation.output_path =
@@ -151,9 +159,9 @@ Invocation invocation_of(const OptionMap& options, const std::string& exe_dir) {
   invocation.exact_rotation = exact_rotation(options);
   invocation.brief_trace = brief_trace(options);
   if (options.count("--inputfile")) invocation.configuration = options.at("--inputfile");
-  invocation.source = {option_value(options, "--inputsrc"), "source", "--inputsrc", "", ""};
-  invocation.target = {option_value(options, "--inputdes"), "target", "--inputdes", "", ""};
-  invocation.test = {option_value(options, "--inputtest"), "test", "--inputtest", "", ""};
+  invocation.source = {text_value(options, "--inputsrc"), "source", "--inputsrc", "", ""};
+  invocation.target = {text_value(options, "--inputdes"), "target", "--inputdes", "", ""};
+  invocation.test = {text_value(options, "--inputtest"), "test", "--inputtest", "", ""};
   return invocation;
 }
 
@@ -220,20 +228,21 @@ void check_command_line(const std::vector<std::string>& words, const CommandLine
   }
 }
 
-Invocation read_invocation(const std::vector<std::string>& args, std::ostream& out) {
-  const std::vector<std::string> words(args.empty() ? args.begin() : args.begin() + 1,
-                                       args.end());
+Invocation read_invocation(std::vector<std::string> args, std::ostream& out) {
+  const std::string exe_dir = args.empty() ? std::string() : exe_dir_of(args.front());
+  if (!args.empty()) args.erase(args.begin());  // moves the words, copies no text
+  const std::vector<std::string>& words = args;
   if (answer_help_or_version(words, out)) {
     Invocation answered;
     answered.answered = true;
     return answered;
   }
-  const CommandLine command_line = bind_words(words);
+  CommandLine command_line = bind_words(words);
   // Every word shows, even one that is refused, unless the trace is to be brief.
   if (option_value(command_line.options, "--trace") != "brief") echo_words(words, out);
   out.flush();
   check_command_line(words, command_line);
-  return invocation_of(command_line.options, args.empty() ? std::string() : exe_dir_of(args[0]));
+  return invocation_of(std::move(command_line.options), exe_dir);
 }
 
 }  // namespace helmert7

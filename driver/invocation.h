@@ -51,7 +51,7 @@ struct Invocation {
 /// builds the invocation.
 /// Throws Failure for an unknown option, a value word that no option takes and
 /// --reportfile without a name.
-Invocation read_invocation(const std::vector<std::string>& args, std::ostream& out);
+Invocation read_invocation(std::vector<std::string> args, std::ostream& out);
 
 /// When the words include "--help" or "-h", prints the usage text to `out`; else,
 /// when they include "--version", prints "helmert7 <version>". Returns whether it

@@ -6,5 +6,5 @@
 
 int main(int argc, char** argv) {
   helmert7::treat_file_size_limit_as_error();
-  return helmert7::run(std::vector<std::string>(argv, argv + argc), std::cout, std::cerr);
+  return helmert7::run({argv, argv + argc}, std::cout, std::cerr);
 }

@@ -21,9 +21,9 @@ void print_warnings(const std::vector<std::string>& warnings, std::ostream& err)
 
 }  // namespace
 
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int run(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
   try {
-    const Invocation invocation = read_invocation(args, out);
+    const Invocation invocation = read_invocation(std::move(args), out);
     if (invocation.answered) {
       check_console(out);
       return kExitSuccess;
