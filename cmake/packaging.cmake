@@ -49,6 +49,6 @@ else()
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
   set(CPACK_DEBIAN_PACKAGE_SECTION science)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "helmert7 developers <helmert7@localhost>")
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34)")  # libstdc++ and libgcc are linked in
 endif()
 include(CPack)

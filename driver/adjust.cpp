@@ -16,9 +16,12 @@ Fit adjust(const Invocation& invocation, const Network& network, const Inputs& i
   AdjustmentOptions options;
   options.model = invocation.exact_rotation ? RotationModel::exact : RotationModel::small;
   std::ostream& out = trace.out;
+  std::function<void(const ParameterVector&)> print_iteration;
+  if (!trace.brief) {
+    print_iteration = [&out](const ParameterVector& params) { print_matrix(out, "Args", params); };
+  }
   const AdjustmentResult result = estimate_parameters(
-      network.centred_source, network.centred_target,
-      [&out](const ParameterVector& params) { print_matrix(out, "Args", params); }, options);
+      network.centred_source, network.centred_target, print_iteration, options);
   if (!result.converged) {
     throw NumericError("the adjustment did not converge within " +
                        std::to_string(kIterationBudget) + " iterations");
@@ -26,6 +29,7 @@ Fit adjust(const Invocation& invocation, const Network& network, const Inputs& i
   out << kLabelParameters << std::endl;
   print_matrix(out, "Args", result.params);
   Fit fit = assess_fit(network, result, point_matrix(inputs.test_list));
+  if (trace.brief) print_sigma0(out, fit.result.sigma0);
   check_plausible(network, fit);
   return fit;
 }

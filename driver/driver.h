@@ -15,9 +15,10 @@ namespace helmert7 {
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = -1;
 
-/// Runs the tool: `args` are the argument words, args[0] the program path. The trace
-/// goes to `out`; a failure writes one line naming its cause to `err`. Returns
-/// kExitSuccess or kExitFailure.
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+/// Runs the tool: `args` are the argument words, args[0] the program path; taken by
+/// value, so that a caller that moves them in has their texts copied only into the
+/// options. The trace goes to `out`; a failure writes one line naming its cause to
+/// `err`. Returns kExitSuccess or kExitFailure.
+int run(std::vector<std::string> args, std::ostream& out, std::ostream& err);
 
 }  // namespace helmert7

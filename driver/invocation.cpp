@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <utility>
 
 #include "numtext/numtext.h"
 
@@ -14,7 +15,9 @@ namespace helmert7 {
 const std::vector<OptionSpec> kOptions = {
     {"--inputsrc", "SRC", "the source points: a coordinate text or @FILE", "a coordinate text",
      false},
-    {"--inputdes", "DES", "the target points: the same points in the same order",
+    {"--inputdes", "DES",
+     "the target points: the same points as SRC, in the same\n"
+     "order, or matched by name when both are named point files",
      "a coordinate text", false},
     {"--inputtest", "TEST", "test points to map into the target system (optional)",
      "a coordinate text", false},
@@ -41,6 +44,10 @@ const std::vector<OptionSpec> kOptions = {
      "the coordinate form of the target points, as for --srccoords;\n"
      "the test points are mapped into it",
      "a coordinate form such as gk3:cgcs2000", false},
+    {"--trace", "LEVEL",
+     "full (the default: the points and every matrix of the\n"
+     "adjustment) or brief (the counts, the parameters, sigma0)",
+     "full or brief", false},
 };
 
 namespace {
@@ -115,9 +122,16 @@ std::string shown_word(const std::string& word) {
   return "'" + shown.text + "'" + (shown.cut ? "..." : "");
 }
 
-std::string option_value(const OptionMap& options, const char* name) {
+const std::string& option_value(const OptionMap& options, const char* name) {
+  static const std::string none;
   const auto found = options.find(name);
-  return found == options.end() ? std::string() : found->second;
+  return found == options.end() ? none : found->second;
+}
+
+// The value of a text option, moved out of the map: the texts can be long.
+std::string text_value(OptionMap& options, const char* name) {
+  const auto found = options.find(name);
+  return found == options.end() ? std::string() : std::move(found->second);
 }
 
 std::optional<std::string> report_path(const OptionMap& options) {
@@ -135,21 +149,30 @@ bool exact_rotation(const OptionMap& options) {
   throw Failure("--rotation takes small or exact, not " + shown_word(model));
 }
 
+// Whether --trace asks for the brief trace; only "full" and "brief" are levels.
+bool brief_trace(const OptionMap& options) {
+  const std::string level = option_value(options, "--trace");
+  if (level.empty() || level == "full") return false;
+  if (level == "brief") return true;
+  throw Failure("--trace takes full or brief, not " + shown_word(level));
+}
+
 // The paths and texts that the option map gives; the default output file lies
 // beside the program.
-Invocation invocation_of(const OptionMap& options, const std::string& exe_dir) {
+Invocation invocation_of(OptionMap options, const std::string& exe_dir) {
   Invocation invocation;
   invocation.exe_dir = exe_dir;
   invocation.output_path =
       options.count("--outfile") ? options.at("--outfile") : exe_dir + "out.txt";
   invocation.report_path = report_path(options).value_or("");
   invocation.exact_rotation = exact_rotation(options);
+  invocation.brief_trace = brief_trace(options);
   if (options.count("--inputfile")) invocation.configuration = options.at("--inputfile");
-  invocation.source = {option_value(options, "--inputsrc"), "source", "--inputsrc", "", ""};
-  invocation.target = {option_value(options, "--inputdes"), "target", "--inputdes", "", ""};
-  invocation.test = {option_value(options, "--inputtest"), "test", "--inputtest", "", ""};
   invocation.source_form = {option_value(options, "--srccoords"), "--srccoords"};
   invocation.target_form = {option_value(options, "--descoords"), "--descoords"};
+  invocation.source = {text_value(options, "--inputsrc"), "source", "--inputsrc", "", ""};
+  invocation.target = {text_value(options, "--inputdes"), "target", "--inputdes", "", ""};
+  invocation.test = {text_value(options, "--inputtest"), "test", "--inputtest", "", ""};
   return invocation;
 }
 
@@ -165,14 +188,17 @@ std::string exe_dir_of(const std::string& program_path) {
   return last == std::string::npos ? std::string() : program_path.substr(0, last + 1);
 }
 
-CommandLine bind_words(const std::vector<std::string>& words, std::ostream& out) {
+void echo_words(const std::vector<std::string>& words, std::ostream& out) {
+  for (const std::string& word : words) {
+    out.write(word.data(), static_cast<std::streamsize>(word.size()));
+    out.put('\n');
+  }
+}
+
+CommandLine bind_words(const std::vector<std::string>& words) {
   CommandLine bound;
   std::map<std::string, bool> reached;  // whether a value word went to the option
   for (const std::string& word : words) {
-    // Echo first, as raw bytes, so every word shows even when it is dropped.
-    out.write(word.data(), static_cast<std::streamsize>(word.size()));
-    out.put('\n');
-
     if (is_option_name(word)) {
       bound.options[word].clear();  // a repeated option waits for a value again
       reached[word] = false;
@@ -213,18 +239,21 @@ void check_command_line(const std::vector<std::string>& words, const CommandLine
   }
 }
 
-Invocation read_invocation(const std::vector<std::string>& args, std::ostream& out) {
-  const std::vector<std::string> words(args.empty() ? args.begin() : args.begin() + 1,
-                                       args.end());
+Invocation read_invocation(std::vector<std::string> args, std::ostream& out) {
+  const std::string exe_dir = args.empty() ? std::string() : exe_dir_of(args.front());
+  if (!args.empty()) args.erase(args.begin());  // moves the words, copies no text
+  const std::vector<std::string>& words = args;
   if (answer_help_or_version(words, out)) {
     Invocation answered;
     answered.answered = true;
     return answered;
   }
-  const CommandLine command_line = bind_words(words, out);
+  CommandLine command_line = bind_words(words);
+  // Every word shows, even one that is refused, unless the trace is to be brief.
+  if (option_value(command_line.options, "--trace") != "brief") echo_words(words, out);
   out.flush();
   check_command_line(words, command_line);
-  return invocation_of(command_line.options, args.empty() ? std::string() : exe_dir_of(args[0]));
+  return invocation_of(std::move(command_line.options), exe_dir);
 }
 
 }  // namespace helmert7

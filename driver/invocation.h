@@ -49,15 +49,17 @@ struct Invocation {
   std::string output_path;
   std::string report_path;                   ///< empty: no adjustment report
   bool exact_rotation = false;               ///< --rotation exact
+  bool brief_trace = false;                  ///< --trace brief
   std::optional<std::string> configuration;  ///< the value of --inputfile when given
   CoordinateText source, target, test;       ///< as the command line gives them
   FormText source_form, target_form;         ///< --srccoords, --descoords
 };
 
-/// Answers --help and --version, else echoes the words and builds the invocation.
+/// Answers --help and --version, else echoes the words (not for --trace brief) and
+/// builds the invocation.
 /// Throws Failure for an unknown option, a value word that no option takes and
 /// --reportfile without a name.
-Invocation read_invocation(const std::vector<std::string>& args, std::ostream& out);
+Invocation read_invocation(std::vector<std::string> args, std::ostream& out);
 
 /// When the words include "--help" or "-h", prints the usage text to `out`; else,
 /// when they include "--version", prints "helmert7 <version>". Returns whether it
@@ -74,11 +76,13 @@ struct CommandLine {
   std::vector<std::string> without_value;  ///< options that no value word reached
 };
 
-/// Binds the words after the program path, echoing every word to `out` on a line
-/// of its own before it is interpreted. A value word goes to the first option in
-/// key order whose value is still empty; an empty word keeps it waiting but counts
-/// as its value word.
-CommandLine bind_words(const std::vector<std::string>& words, std::ostream& out);
+/// Writes every word to `out` as raw bytes, each on a line of its own.
+void echo_words(const std::vector<std::string>& words, std::ostream& out);
+
+/// Binds the words after the program path. A value word goes to the first option
+/// in key order whose value is still empty; an empty word keeps it waiting but
+/// counts as its value word.
+CommandLine bind_words(const std::vector<std::string>& words);
 
 /// Throws Failure when the command line cannot be taken as given: a word
 /// beginning with "--" that is no option name (with the nearest name when one or

@@ -10,5 +10,5 @@ int main(int argc, char** argv) {
   // fails the run after them, as a full disk does.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
-  return helmert7::run(std::vector<std::string>(argv, argv + argc), std::cout, std::cerr);
+  return helmert7::run({argv, argv + argc}, std::cout, std::cerr);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The matrix print of the console trace. Every cell is formatted once into one
 // buffer, and the whole print goes to the stream in one write.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,8 @@ namespace helmert7 {
 
 void print_matrix(std::ostream& out, const std::string& name, const Eigen::MatrixXd& matrix) {
   const std::size_t cells = static_cast<std::size_t>(matrix.size());
-  std::vector<char> digits(cells * kGeneralCapacity);
+  // Left unzeroed: each cell's bytes are written before they are read.
+  const std::unique_ptr<char[]> digits(new char[cells * kGeneralCapacity]);
   std::vector<unsigned char> lengths(cells);
   std::size_t width = 0;
   for (std::size_t k = 0; k < cells; ++k) {  // row by row, as the lines are written

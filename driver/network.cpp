@@ -90,10 +90,26 @@ void print_centroid(std::ostream& out, const char* name, const Eigen::RowVector3
   print_matrix(out, name, centroid);
 }
 
+// The common points and their centroids, each under its label; the brief trace
+// gives only how many points there are.
+void print_points(const Network& network, const Trace& trace) {
+  std::ostream& out = trace.out;
+  if (trace.brief) {
+    out << "source_points: " << network.source.rows() << '\n'
+        << "target_points: " << network.target.rows() << std::endl;
+    return;
+  }
+  out << "source_points: " << std::endl;
+  print_matrix(out, "source_points", network.source);
+  out << "target_points: " << std::endl;
+  print_matrix(out, "target_points", network.target);
+  print_centroid(out, "ave_src", network.ave_src);
+  print_centroid(out, "ave_tar", network.ave_tar);
+}
+
 }  // namespace
 
 Network form_network(const Inputs& inputs, Trace& trace) {
-  std::ostream& out = trace.out;
   Network network;
   if (!inputs.source_names.empty() && !inputs.target_names.empty()) {
     match_by_name(inputs, network);
@@ -110,21 +126,18 @@ Network form_network(const Inputs& inputs, Trace& trace) {
   check_finite(network.source, "source");
   check_finite(network.target, "target");
 
-  out << "source_points: " << std::endl;
-  print_matrix(out, "source_points", network.source);
-  out << "target_points: " << std::endl;
-  print_matrix(out, "target_points", network.target);
   network.ave_src = network.source.colwise().mean();
-  print_centroid(out, "ave_src", network.ave_src);
   network.ave_tar = network.target.colwise().mean();
-  print_centroid(out, "ave_tar", network.ave_tar);
+  print_points(network, trace);
   check_centroid(network.ave_src, "source");
   check_centroid(network.ave_tar, "target");
 
   network.centred_source = network.source.rowwise() - network.ave_src;
-  print_matrix(out, "source_points", network.centred_source);
   network.centred_target = network.target.rowwise() - network.ave_tar;
-  print_matrix(out, "target_points", network.centred_target);
+  if (!trace.brief) {
+    print_matrix(trace.out, "source_points", network.centred_source);
+    print_matrix(trace.out, "target_points", network.centred_target);
+  }
   return network;
 }
 

@@ -21,7 +21,7 @@ std::string general_number(double value) { return format_general(value, 6); }
 
 // The precision lines of a prediction run, after the predictions.
 void print_precision(const Fit& fit, const Trace& trace) {
-  trace.out << kLabelSigma0 << general_number(fit.result.sigma0) << std::endl;
+  print_sigma0(trace.out, fit.result.sigma0);
   trace.out << kLabelSigmax << std::endl;
   print_matrix(trace.out, "sigmax", fit.result.sigmax);
   const std::chrono::duration<double> elapsed =
@@ -64,7 +64,16 @@ void stream_test_points(const Invocation& invocation, Inputs& inputs, const Fit&
   prediction.points.errors = spread_of(survey.errors());
 }
 
+// "模型预测结果: 3 points -> out.txt"
+void print_count(std::size_t count, const std::string& output_path, const Trace& trace) {
+  trace.out << kLabelPrediction << count << " points -> " << output_path << std::endl;
+}
+
 }  // namespace
+
+void print_sigma0(std::ostream& out, double sigma0) {
+  out << kLabelSigma0 << general_number(sigma0) << std::endl;
+}
 
 Prediction predict(const Invocation& invocation, Inputs& inputs, const Fit& fit, Trace& trace) {
   Prediction prediction;
@@ -72,16 +81,20 @@ Prediction predict(const Invocation& invocation, Inputs& inputs, const Fit& fit,
   if (!prediction.points.asked) return prediction;
   if (!inputs.test.path.empty()) {
     stream_test_points(invocation, inputs, fit, prediction);
-    trace.out << kLabelPrediction << prediction.points.count << " points -> "
-              << invocation.output_path << std::endl;
+    print_count(prediction.points.count, invocation.output_path, trace);
   } else {
     prediction.points.mapped = map_points(fit.mapping, point_matrix(inputs.test_list));
     prediction.joined = inputs.forms.convert()
                             ? joined_in_target_form(inputs, prediction.points.mapped)
                             : join_numbers(values_of(prediction.points.mapped));
-    trace.out << kLabelPrediction << prediction.joined << std::endl;
+    if (trace.brief) {
+      print_count(static_cast<std::size_t>(prediction.points.mapped.rows()), invocation.output_path,
+                  trace);
+    } else {
+      trace.out << kLabelPrediction << prediction.joined << std::endl;
+    }
   }
-  print_precision(fit, trace);
+  if (!trace.brief) print_precision(fit, trace);
   return prediction;
 }
 

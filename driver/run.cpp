@@ -21,15 +21,15 @@ void print_warnings(const std::vector<std::string>& warnings, std::ostream& err)
 
 }  // namespace
 
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int run(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
   try {
-    const Invocation invocation = read_invocation(args, out);
+    const Invocation invocation = read_invocation(std::move(args), out);
     if (invocation.answered) {
       check_console(out);
       return kExitSuccess;
     }
     Inputs inputs = read_inputs(invocation);
-    Trace trace{out};
+    Trace trace{out, invocation.brief_trace};
     const Network network = form_network(inputs, trace);
     const Fit fit = adjust(invocation, network, inputs, trace);
     Prediction prediction = predict(invocation, inputs, fit, trace);

@@ -45,10 +45,12 @@ struct Inputs {
   std::unique_ptr<std::istream> test_file;  ///< the test point file; null for standard input
 };
 
-/// The console trace, and when the adjustment began: the trace ends with the time
-/// since then.
+/// The console trace, and when the adjustment began: the full trace ends with the
+/// time since then. The brief trace holds the counts, the parameters, sigma0 and
+/// what became of the test points.
 struct Trace {
   std::ostream& out;
+  bool brief = false;
   std::chrono::steady_clock::time_point adjustment_started{};
 };
 
@@ -120,6 +122,9 @@ void stage_adjustment_report(const Invocation& invocation, const ReportContent& 
 
 /// Puts every written file in place.
 void put_outputs_in_place(Outputs& outputs);
+
+/// Prints sigma0 under its label, "%g" as the trace has always shown it.
+void print_sigma0(std::ostream& out, double sigma0);
 
 /// Prints a matrix: its name, "[rows cols 1 1]", one line per row with every value
 /// as "%.10g" right-aligned to the widest value after four blanks, then an empty line.

@@ -9,7 +9,9 @@ namespace {
 
 const char kUsage[] =
     R"(Usage: helmert7 --inputsrc SRC --inputdes DES [--inputtest TEST] [--outfile OUT]
-  or:  helmert7 --inputfile CONFIG [--outfile OUT]
+         [--reportfile FILE] [--rotation MODEL] [--trace LEVEL]
+  or:  helmert7 --inputfile FILE [--outfile OUT] [--reportfile FILE]
+         [--rotation MODEL] [--trace LEVEL]
   or:  helmert7 --help | -h | --version
 
 Estimates the seven parameters of a similarity (Helmert) transformation between

@@ -35,8 +35,9 @@ std::string parameter_report_text(const CentredTransformation& mapping,
 }
 
 std::string prediction_report_text(const GivenTexts& texts, const std::string& mapped) {
-  std::string text = "src=";
-  text.append(texts.source).append("\ndes=").append(texts.target).append("\ntest=");
+  std::string text;
+  text.reserve(texts.source.size() + texts.target.size() + texts.test.size() + mapped.size() + 24);
+  text.append("src=").append(texts.source).append("\ndes=").append(texts.target).append("\ntest=");
   return text.append(texts.test).append("\noutput=").append(mapped).append("\n");
 }
 

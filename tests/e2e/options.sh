@@ -35,7 +35,7 @@ expect_refused_words() {
   shift
   [ "$(wc -l <stdout)" -eq $(($# + 2)) ] || fail "the echo of '$*' is not complete"
 }
-LISTED='; the options are --inputsrc, --inputdes, --inputtest, --inputfile, --outfile, --reportfile, --rotation, --srccoords and --descoords$'
+LISTED='; the options are --inputsrc, --inputdes, --inputtest, --inputfile, --outfile, --reportfile, --rotation, --srccoords, --descoords and --trace$'
 expect_refused_words "^helmert7: unknown option '--out'$LISTED" \
   --inputsrc "$A" --inputdes "$B" --out o.txt
 expect_refused_words "^helmert7: unknown option '--inputtset' \(did you mean --inputtest\?\)$LISTED" \
@@ -75,7 +75,7 @@ for words in "--help" "-h" "--inputsrc $A --help --inputdes" "--bogus -h" "--ver
   case "$words" in
     *-h*)
       head -n 1 stdout | grep -q '^Usage: helmert7 ' || fail "'$words' gave no usage text"
-      for option in --inputsrc --inputdes --inputtest --inputfile --outfile --version "Exit status"; do
+      for option in --inputsrc --inputdes --inputtest --inputfile --outfile --reportfile --rotation --trace --version "Exit status"; do
         grep -q -- "$option" stdout || fail "the usage text does not mention $option"
       done
       ;;

@@ -12,12 +12,12 @@ printf 'src = %s\ndes = %s\n' "$A" "$B" >p.ini
 printf 'old output\n' >out.txt
 printf 'old report\n' >report.txt
 
-# snapshot: every file here with its bytes, links as links.
+# snapshot: every file here with its bytes, links as links; one cksum for all files.
 snapshot() {
-  find . -maxdepth 1 \( -type f -o -type l \) ! -name stdout ! -name stderr ! -name 'snapshot.*' |
-    LC_ALL=C sort | while read -r f; do
-      if [ -L "$f" ]; then echo "$f -> $(readlink "$f")"; else echo "$f $(cksum <"$f")"; fi
-    done
+  {
+    find . -maxdepth 1 -type l -printf '%p -> %l\n'
+    find . -maxdepth 1 -type f ! -name stdout ! -name stderr ! -name 'snapshot.*' -exec cksum {} +
+  } | LC_ALL=C sort
 }
 
 # refused PATTERN ARGS...: the run fails with PATTERN and leaves every file alone.

@@ -9,10 +9,7 @@
 namespace helmert7 {
 namespace {
 
-OptionMap options_of(const std::vector<std::string>& words) {
-  std::ostringstream echo;
-  return bind_words(words, echo).options;
-}
+OptionMap options_of(const std::vector<std::string>& words) { return bind_words(words).options; }
 
 // The separator is the platform's: the backslash on Windows, "/" elsewhere.
 TEST(ExeDir, KeepsEverythingUpToTheLastSeparator) {
@@ -56,10 +53,12 @@ TEST(OptionMap, ValuesWithNoOptionWaitingAreUnboundAndOptionsWithoutWordsAreList
       {{"--outfile", "R", "--outfile"}, {{"--outfile", ""}}, {}, {"--outfile"}},
       {{"--inputsrc", "--inputdes", "S", "T"}, {{"--inputdes", "S"}, {"--inputsrc", "T"}}, {}, {}},
       {{"--inputfile", "--inputtest", "P"}, {{"--inputfile", "P"}, {"--inputtest", ""}}, {}, {"--inputtest"}},
+      // --trace comes last in key order, whatever the order of the words.
+      {{"--trace", "--outfile", "brief", "R"}, {{"--outfile", "brief"}, {"--trace", "R"}}, {}, {}},
+      {{"--trace", "brief", "--outfile"}, {{"--outfile", ""}, {"--trace", "brief"}}, {}, {"--outfile"}},
   };
   for (const auto& c : cases) {
-    std::ostringstream echo;
-    const CommandLine bound = bind_words(c.words, echo);
+    const CommandLine bound = bind_words(c.words);
     EXPECT_EQ(bound.options, c.options);
     EXPECT_EQ(bound.unbound, c.unbound);
     EXPECT_EQ(bound.without_value, c.without_value);
@@ -73,7 +72,7 @@ TEST(OptionMap, RepeatedOptionLosesItsValueAndEmptyWordsKeepItWaiting) {
 
 TEST(OptionMap, EchoesEveryWordVerbatimOnItsOwnLine) {
   std::ostringstream echo;
-  bind_words({"x", "--inputsrc", "%s%n", "", "dropped\xB0"}, echo);
+  echo_words({"x", "--inputsrc", "%s%n", "", "dropped\xB0"}, echo);
   EXPECT_EQ(echo.str(), "x\n--inputsrc\n%s%n\n\ndropped\xB0\n");
 }
 
