@@ -206,10 +206,12 @@ void set_gimbal_lock(AdjustmentResult& result) {
   result.angles_shared = result.lock_margin <= std::max(kGimbalLockFloor, result.sigmax(4));
 }
 
-// sigma0 and sigmax of a converged adjustment.
-void set_precision(const Problem& problem, const Step& step, AdjustmentResult& result) {
-  // Q and N^-1 are those of the last iteration, evaluated before its (negligible)
-  // correction was added. The redundancy is 3n - 7.
+// sigma0 from the residuals of the final parameters, and sigmax with the N^-1 of
+// the last iteration, built before its (negligible) correction was added. The
+// redundancy is 3n - 7.
+void set_precision(const Problem& problem, Step& step, AdjustmentResult& result) {
+  fill_misclosure_vector(problem.source, problem.target, result.params, step.misclosure,
+                         problem.model);
   result.sigma0 = std::sqrt(step.misclosure.squaredNorm() /
                             static_cast<double>(redundancy(problem.source.rows())));
   const ParameterCovariance reported =

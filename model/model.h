@@ -60,7 +60,7 @@ struct AdjustmentResult {
   /// inverse normal matrix of the last iteration, in the correction parameters
   /// (the exact model's: see exact_design_block)
   Eigen::Matrix<double, 7, 7> normal_inverse;
-  double sigma0 = 0;       ///< unit-weight standard error, sqrt(Q'Q / (3n - 7))
+  double sigma0 = 0;       ///< unit-weight standard error sqrt(v'v / (3n - 7)), v at params
   ParameterVector sigmax;  ///< standard errors of the parameters as reported (angles)
   int iterations = 0;      ///< iterations run
   /// exact model: pi/2 - |ey| (radians); NaN for the small model
