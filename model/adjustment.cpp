@@ -199,11 +199,19 @@ void iterate(const Problem& problem, int budget,
 }
 
 // Where ex and ez of the exact model share one degree of freedom: ey within
-// rounding, or within its own standard error, of +-90 degrees.
-void set_gimbal_lock(AdjustmentResult& result) {
+// rounding, or within its own standard error, of +-90 degrees; and the angle
+// that stays determined there, with its standard error from the turn's N^-1.
+void set_gimbal_lock(const NormalMatrix& normal_inverse, AdjustmentResult& result) {
   if (result.model != RotationModel::exact) return;
   result.lock_margin = gimbal_lock_margin(result.params);
   result.angles_shared = result.lock_margin <= std::max(kGimbalLockFloor, result.sigmax(4));
+  const double side = result.params(4) < 0 ? -1.0 : 1.0;
+  result.shared_angle =
+      std::remainder(result.params(5) + side * result.params(3), 2 * std::acos(-1.0));
+  const Eigen::Vector3d gradient = shared_angle_gradient(rotation_matrix(result.params));
+  result.shared_angle_error =
+      result.sigma0 *
+      std::sqrt(gradient.dot(normal_inverse.block<3, 3>(3, 3) * gradient));
 }
 
 // sigma0 from the residuals of the final parameters, and sigmax with the N^-1 of
@@ -218,7 +226,7 @@ void set_precision(const Problem& problem, Step& step, AdjustmentResult& result)
       reported_covariance(result.params, step.normal_inverse, problem.model);
   result.sigmax = result.sigma0 * reported.diagonal().array().sqrt();
   check_precision(result);
-  set_gimbal_lock(result);
+  set_gimbal_lock(step.normal_inverse, result);
 }
 
 }  // namespace

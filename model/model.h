@@ -69,6 +69,10 @@ struct AdjustmentResult {
   /// ex and ez turn about one axis and only ex + ez (ey > 0) or ez - ex (ey < 0) is
   /// determined; their own values and standard errors then mean little
   bool angles_shared = false;
+  /// exact model: the angle that the lock leaves determined, ex + ez (ey > 0) or
+  /// ez - ex (ey < 0), in (-pi, pi], and its standard error (radians)
+  double shared_angle = std::numeric_limits<double>::quiet_NaN();
+  double shared_angle_error = std::numeric_limits<double>::quiet_NaN();
 };
 
 /// Iteration budget; the adjustment stops when the sum of |correction| is at most
@@ -158,6 +162,10 @@ Eigen::Matrix3d angle_jacobian(const Eigen::Matrix3d& rotation);
 ParameterCovariance reported_covariance(const ParameterVector& params,
                                         const ParameterCovariance& covariance,
                                         RotationModel model);
+
+/// The derivative of ex + ez (ey > 0) or ez - ex (ey < 0) of rotation_angles at
+/// `rotation` by a small turn of the frame after it; finite at the lock.
+Eigen::Vector3d shared_angle_gradient(const Eigen::Matrix3d& rotation);
 
 /// How far ey of the exact rotation of `params` is from +-90 degrees (radians,
 /// pi/2 - |ey|, with its digits where ey is near the lock).

@@ -85,6 +85,16 @@ Eigen::Matrix3d angle_jacobian(const Eigen::Matrix3d& rotation) {
   return jacobian;
 }
 
+Eigen::Vector3d shared_angle_gradient(const Eigen::Matrix3d& rotation) {
+  // The ez row of angle_jacobian plus the ex row times the sign s of sin(ey):
+  // (1 - |sin ey|) / cos(ey) = cos(ey) / (1 + |sin ey|), without 0 / 0.
+  const double sy = rotation(2, 0), cy = cos_ey(rotation);
+  const double side = sy < 0 ? -1.0 : 1.0;
+  const double ez = rotation_angles(rotation)(2);
+  const double factor = cy / (1.0 + std::fabs(sy));
+  return {side * std::cos(ez) * factor, -side * std::sin(ez) * factor, 1.0};
+}
+
 Eigen::RowVector3d exact_transform_point(const Eigen::Vector3d& point,
                                          const ParameterVector& params) {
   return (params.head<3>() + (1.0 + params(kM)) * (rotation_matrix(params) * point)).transpose();

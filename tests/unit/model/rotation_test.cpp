@@ -232,7 +232,33 @@ TEST(ExactRotation, ReachesEveryAxisPermutationAndTheLock) {
     EXPECT_LT(result.sigma0, 1e-9) << c.name;
     EXPECT_TRUE(result.sigmax.allFinite()) << c.name;
     EXPECT_EQ(result.angles_shared, c.locked) << c.name;
+    // The angle the lock leaves determined is that of the matrix.
+    const double side = result.params(4) < 0 ? -1.0 : 1.0;
+    const Eigen::Vector3d truth = rotation_angles(c.rotation);
+    EXPECT_NEAR(std::remainder(result.shared_angle - truth(2) - side * truth(0), 2 * kPi), 0,
+                1e-12) << c.name;
+    EXPECT_LT(result.shared_angle_error, 1e-12) << c.name;
     if (!c.locked) EXPECT_GT(result.lock_margin, 0.9e-6) << c.name;
+  }
+}
+
+// ex + ez (ey > 0) or ez - ex (ey < 0) against central differences, up to a
+// thousandth of a radian from the lock.
+TEST(ExactRotation, SharedAngleGradientMatchesCentralDifferences) {
+  for (const double ey : {kPi / 2 - 1e-3, -kPi / 2 + 1e-3, 0.3}) {
+    const Eigen::Matrix3d r = rotation_matrix(params_of(0, 0, 0, 0.8, ey, -0.5, 0));
+    const double side = ey < 0 ? -1.0 : 1.0;
+    const auto shared = [side](const Eigen::Matrix3d& m) {
+      const Eigen::Vector3d a = rotation_angles(m);
+      return a(2) + side * a(0);
+    };
+    const Eigen::Vector3d gradient = shared_angle_gradient(r);
+    for (int j = 0; j < 3; ++j) {
+      constexpr double kStep = 1e-7;
+      const double difference =
+          (shared(turn(axis(j, kStep)) * r) - shared(turn(axis(j, -kStep)) * r)) / (2 * kStep);
+      EXPECT_NEAR(gradient(j), difference, 1e-6) << ey << " " << j;
+    }
   }
 }
 
