@@ -15,6 +15,8 @@
 //     Z = tz + k*((ey*x - ex*y) + z)
 //   the small model's error at distance d from the centroid is about |w|^2 d / 2,
 //   |w| the length of (ex, ey, ez).
+// The exact adjustment corrects R by a small turn of the frame, so it reaches every
+// rotation; near ey = +-90 degrees ex and ez turn about one axis (gimbal lock).
 // Angles in radians, m a unitless scale difference, translations and coordinates
 // in the unit of the coordinates (any unit; metres for geodetic work). The model
 // is applied to centred coordinates: subtract the source centroid before, add the
@@ -27,6 +29,7 @@
 #include <limits>
 #include <cstddef>
 #include <functional>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -56,16 +59,30 @@ struct AdjustmentResult {
   RotationModel model = RotationModel::small;  ///< the model adjusted
   bool converged = false;                      ///< met the tolerance with iterations left
   ParameterVector params;                      ///< parameters after the last update
-  Eigen::Matrix<double, 7, 7> normal_inverse;  ///< inverse normal matrix of the last iteration
-  double sigma0 = 0;                           ///< unit-weight standard error, sqrt(Q'Q / (3n - 7))
-  ParameterVector sigmax;                      ///< standard errors of the parameters
-  int iterations = 0;                          ///< iterations run
+  /// inverse normal matrix of the last iteration, in the correction parameters
+  /// (the exact model's: see exact_design_block)
+  Eigen::Matrix<double, 7, 7> normal_inverse;
+  double sigma0 = 0;       ///< unit-weight standard error sqrt(v'v / (3n - 7)), v at params
+  ParameterVector sigmax;  ///< standard errors of the parameters as reported (angles)
+  int iterations = 0;      ///< iterations run
+  /// exact model: pi/2 - |ey| (radians); NaN for the small model
+  double lock_margin = std::numeric_limits<double>::quiet_NaN();
+  /// exact model: ey within rounding or its standard error of +-90 degrees, where
+  /// ex and ez turn about one axis and only ex + ez (ey > 0) or ez - ex (ey < 0) is
+  /// determined; their own values and standard errors then mean little
+  bool angles_shared = false;
+  /// exact model: the angle that the lock leaves determined, ex + ez (ey > 0) or
+  /// ez - ex (ey < 0), in (-pi, pi], and its standard error (radians)
+  double shared_angle = std::numeric_limits<double>::quiet_NaN();
+  double shared_angle_error = std::numeric_limits<double>::quiet_NaN();
 };
 
 /// Iteration budget; the adjustment stops when the sum of |correction| is at most
-/// kConvergenceTolerance, or when the largest correction, the angles and the scale
-/// multiplied by the network's extent, is at most kStallTolerance of the extent and
-/// no smaller than the one before: the corrections have reached the rounding floor.
+/// kConvergenceTolerance, or when the largest correction, as the displacement it
+/// causes in the target system (angles times the scale factor and the source
+/// extent, m times the source extent), is at most kStallTolerance of the target
+/// extent and no smaller than the one before: the corrections have reached the
+/// rounding floor, whatever the scale between the systems.
 constexpr int kIterationBudget = 500;
 constexpr double kConvergenceTolerance = 1e-10;
 constexpr double kStallTolerance = 1e-12;
@@ -79,9 +96,11 @@ struct AdjustmentOptions {
 using ParameterCovariance = Eigen::Matrix<double, 7, 7>;
 
 /// Smallest reciprocal condition number accepted for the normal matrix whose
-/// rotation and scale columns are divided by the network's extent (the largest
-/// distance of a centred source point from the centroid); below it the points are
-/// treated as collinear or coincident.
+/// rotation and scale columns are divided by the displacement they cause at the
+/// network's extent (the largest distance of a centred source point from the
+/// centroid): the rotation columns by the scale factor times the extent, the
+/// scale column by the extent; below it the points are treated as collinear or
+/// coincident, whatever the scale between the systems.
 constexpr double kMinReciprocalCondition = 1e-12;
 
 /// Maps one (centred) source point into the target system; returns a 1-by-3 row.
@@ -109,21 +128,58 @@ void fill_misclosure_vector(const PointMatrix& source, const PointMatrix& target
 /// The exact rotation matrix of the angles of `params` (coordinate frame).
 Eigen::Matrix3d rotation_matrix(const ParameterVector& params);
 
-/// The angles (ex, ey, ez) whose exact rotation matrix is `rotation`.
+/// The angles (ex, ey, ez) whose exact rotation matrix is `rotation`, which they
+/// give back to rounding at any ey (ex is zero where cos(ey) < kGimbalLockFloor).
 Eigen::Vector3d rotation_angles(const Eigen::Matrix3d& rotation);
 
-/// The exact model's mapping of one centred point, and its 3-by-7 derivative.
+/// Below this cos(ey) the exact model's ex and ez turn about one axis: ex is held
+/// at zero and ez carries their sum (ey = +90 degrees) or difference (ey = -90).
+constexpr double kGimbalLockFloor = 0x1p-50;
+
+/// The exact model's mapping of one centred point.
 Eigen::RowVector3d exact_transform_point(const Eigen::Vector3d& point,
                                          const ParameterVector& params);
+
+/// The exact model's 3-by-7 derivative in its correction parameters: t, a small
+/// turn d of the frame after R (R <- (I - [d]x) R to first order, the small
+/// model's matrix) and m. The exact adjustment's design and normal matrices, and
+/// the covariances built from them, are in these parameters, which reach every
+/// rotation; reported_covariance turns them into the angles'.
 Eigen::Matrix<double, 3, 7> exact_design_block(const Eigen::Vector3d& point,
                                                const ParameterVector& params);
+
+/// The parameters after a Gauss-Newton correction: added in the small model; in
+/// the exact one the angles are those of exp(-[d]x) R, d the correction's angles.
+ParameterVector corrected_parameters(const ParameterVector& params,
+                                     const ParameterVector& correction, RotationModel model);
+
+/// The derivative of rotation_angles at `rotation` by a small turn d of the frame
+/// after it (3-by-3, rows ex, ey, ez). It grows as 1/cos(ey) near ey = +-90
+/// degrees; below kGimbalLockFloor its ex row is zero (ex held at zero).
+Eigen::Matrix3d angle_jacobian(const Eigen::Matrix3d& rotation);
+
+/// A covariance of the correction parameters (`covariance`, at `params`) as that of
+/// the reported parameters: the same in the small model; the angles' through
+/// angle_jacobian in the exact one.
+ParameterCovariance reported_covariance(const ParameterVector& params,
+                                        const ParameterCovariance& covariance,
+                                        RotationModel model);
+
+/// The derivative of ex + ez (ey > 0) or ez - ex (ey < 0) of rotation_angles at
+/// `rotation` by a small turn of the frame after it; finite at the lock.
+Eigen::Vector3d shared_angle_gradient(const Eigen::Matrix3d& rotation);
+
+/// How far ey of the exact rotation of `params` is from +-90 degrees (radians,
+/// pi/2 - |ey|, with its digits where ey is near the lock).
+double gimbal_lock_margin(const ParameterVector& params);
 
 /// The closed-form least-squares similarity of centred points (Umeyama, 1991) as
 /// exact-model parameters: the start of the exact adjustment.
 ParameterVector closed_form_parameters(const PointMatrix& source, const PointMatrix& target);
 
 /// The standard errors of position_vector_parameters, propagated from `covariance`
-/// (of `params`) through the derivative of the conversion.
+/// (of the correction parameters at `params`) through the derivative of the
+/// conversion.
 ParameterVector position_vector_errors(const ParameterVector& params,
                                        const ParameterCovariance& covariance, RotationModel model);
 
@@ -148,7 +204,8 @@ AdjustmentResult estimate_parameters(
     const std::function<void(const ParameterVector&)>& on_iteration = {},
     const AdjustmentOptions& options = {});
 
-/// The covariance of the estimated parameters, sigma0^2 N^-1.
+/// The covariance of the estimated parameters, sigma0^2 N^-1, in the correction
+/// parameters (reported_covariance gives the exact model's angles').
 ParameterCovariance parameter_covariance(const AdjustmentResult& result);
 
 /// The residuals (mapped_residuals at the estimated parameters) divided by their
@@ -257,7 +314,7 @@ double per_component_alpha(double alpha, Eigen::Index points);
 struct FitStatistics {
   Eigen::Index redundancy = 0;              ///< 3n - 7
   double extent = 0;                        ///< of the centred source points
-  ParameterCovariance covariance;           ///< of the centred model's parameters
+  ParameterCovariance covariance;           ///< of the centred model's parameters, angles
   ParameterVector origin;                   ///< origin-based parameters
   ParameterVector origin_errors;            ///< their standard errors
   ParameterCovariance origin_correlations;  ///< their correlations
@@ -270,7 +327,7 @@ struct FitStatistics {
   double critical_value = 0;                ///< Pope's tau at alpha0; NaN when r < 2
   std::vector<Eigen::Index> outliers;       ///< 0-based points over tau
   double largest_w = 0;                     ///< the largest finite |standardized residual|
-  double rotation_error = 0;                ///< the largest standard error of an angle (rad)
+  double rotation_error = 0;                ///< the largest standard error of a turn (rad)
   double farthest = 0;                      ///< of a common or test point from ave_src
   double small_angle_error = 0;             ///< metres at the farthest point
   PointMatrix prediction_errors;            ///< sX, sY, sZ of each test point

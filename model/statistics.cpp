@@ -139,13 +139,18 @@ FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransf
   FitStatistics fit;
   fit.redundancy = redundancy(centred_source.rows());
   fit.extent = network_extent(centred_source);
-  fit.covariance = parameter_covariance(result);
+  // In the correction parameters (the exact model's turn of the frame), as the
+  // design blocks are; the angles' only where reported.
+  const ParameterCovariance covariance = parameter_covariance(result);
+  fit.covariance = reported_covariance(mapping.params, covariance, mapping.model);
   fit.origin =
       origin_based_parameters(mapping.params, mapping.ave_src, mapping.ave_tar, mapping.model);
   const ParameterCovariance origin_covariance =
-      origin_based_covariance(mapping.params, mapping.ave_src, fit.covariance, mapping.model);
-  fit.origin_errors = standard_errors(origin_covariance);
-  fit.origin_correlations = correlations(origin_covariance, fit.origin_errors);
+      origin_based_covariance(mapping.params, mapping.ave_src, covariance, mapping.model);
+  const ParameterCovariance origin_reported =
+      reported_covariance(fit.origin, origin_covariance, mapping.model);
+  fit.origin_errors = standard_errors(origin_reported);
+  fit.origin_correlations = correlations(origin_reported, fit.origin_errors);
   fit.position_vector = position_vector_parameters(fit.origin, mapping.model);
   fit.position_vector_errors =
       position_vector_errors(fit.origin, origin_covariance, mapping.model);
@@ -158,14 +163,14 @@ FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransf
   for (const double w : fit.standardized) {
     if (std::isfinite(w)) fit.largest_w = std::max(fit.largest_w, std::fabs(w));
   }
-  fit.rotation_error = standard_errors(fit.covariance).segment<3>(3).maxCoeff();
+  fit.rotation_error = standard_errors(covariance).segment<3>(3).maxCoeff();
   // Without overflow for test points far beyond the network.
   const PointMatrix centred_test = test_points.rowwise() - mapping.ave_src;
   const double farthest_test =
       centred_test.rows() == 0 ? 0.0 : centred_test.rowwise().stableNorm().maxCoeff();
   fit.farthest = std::max(fit.extent, farthest_test);
   fit.small_angle_error = small_angle_error(mapping.params, fit.farthest);
-  fit.prediction_errors = prediction_errors(mapping, fit.covariance, test_points);
+  fit.prediction_errors = prediction_errors(mapping, covariance, test_points);
   return fit;
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # --rotation exact end to end: a site grid turned 30 degrees against the target
-# system, and a rotation about all three axes; the report's three PROJ strings
-# with +exact reproduce the tool's mapping through cct to 1e-6 m. The small model
+# system, a rotation about all three axes and rotations at and near the locks of
+# both conventions, also on geocentric sites; the report's three PROJ strings with
+# +exact reproduce the tool's mapping through cct to 1e-6 m. The small model
 # refuses the same points and names the exact one; the default run stays as it was.
 source "$(dirname "$0")/lib.bash" "$@"
 
@@ -18,10 +19,11 @@ texts() {
   awk '{ printf "%s%s,%s,%s", (NR > 1 ? "," : ""), $1, $2, $3 }' sites.txt >sites.csv
 }
 
-TEST_POINTS="150,250,10, -2000,1500,30, 3000,-2800,-60"
-for angles in "0 0 108000" "72000 -126000 432000" "0 0 324000"; do
-  # shellcheck disable=SC2086 # three angles
-  texts $angles
+# check_exact_fit ANGLES...: the sites and their images under the angles (arc-
+# seconds), fitted with --rotation exact; each of the report's three PROJ strings
+# with +exact maps TEST_POINTS as the tool does.
+check_exact_fit() {
+  texts "$@"
   run_tool --inputsrc "$(cat sites.csv)" --inputdes "$(cat images.txt)" --inputtest "$TEST_POINTS" \
     --outfile exact.txt --reportfile exact-report.txt --rotation exact
   expect_status 0
@@ -31,15 +33,36 @@ for angles in "0 0 108000" "72000 -126000 432000" "0 0 324000"; do
   output_lines exact-report.txt >report.lf
   grep -q '^rotation model: exact' report.lf || fail "the report does not name the exact model"
   output_lines exact.txt | sed -n 's/^output=//p' | tr ',' '\n' | paste -d' ' - - - >tool.txt
-  strings=0
+  local strings=0 pipeline
   while read -r -a pipeline; do
     strings=$((strings + 1))
     [[ " ${pipeline[*]} " == *" +exact "* ]] || fail "no +exact in ${pipeline[*]}"
     tr ',' '\n' <<<"$TEST_POINTS" | paste -d' ' - - - | cct -d 7 "${pipeline[@]}" >cct.txt ||
       fail "cct refused ${pipeline[*]}"
-    expect_same_points "$angles: ${pipeline[0]} ${pipeline[*]: -2:1}" tool.txt cct.txt
+    expect_same_points "$*: ${pipeline[0]} ${pipeline[*]: -2:1}" tool.txt cct.txt
   done < <(grep '^+proj=' report.lf)
   [ "$strings" -eq 3 ] || fail "expected three PROJ strings, found $strings"
+}
+
+TEST_POINTS="150,250,10, -2000,1500,30, 3000,-2800,-60"
+# Any rotation, the lock at ey = +-90 degrees (about y alone; (x, y, z) -> (y, z, x);
+# a microradian on either side) included.
+for angles in "0 0 108000" "72000 -126000 432000" "0 0 324000" "0 324000 0" "0 -324000 0" \
+  "0 324000 324000" "72000 323999.793735194 -432000" "72000 -324000.206264806 -432000"; do
+  # shellcheck disable=SC2086 # three angles
+  check_exact_fit $angles
+done
+
+# Geocentric sites, where a lost digit of an angle moves a point by millimetres:
+# the locks of the coordinate-frame convention (ey = +-90 degrees) and of the
+# position-vector one (ex, ez = +-90 degrees turn its middle angle to +-90 degrees),
+# at them and within a microradian or two, where asin was 0.2 to 1 mm off.
+SITES=$(tr ',' '\n' <<<"$SRC" | paste -d' ' - - - | paste -sd'|')
+TEST_POINTS=$TEST
+for angles in "0 324000 0" "-1800 -323999.793735194 5400" "324000 0 324000" "-324000 0 324000" \
+  "323999.793735194 0 324000" "324000 7 323999.9" "-323999.97 0 -324000"; do
+  # shellcheck disable=SC2086 # three angles
+  check_exact_fit $angles
 done
 
 # The small model on the 30-degree grid is plainly wrong: refused after the trace,

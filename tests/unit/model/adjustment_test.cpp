@@ -269,6 +269,30 @@ TEST(EstimateParameters, StopsAtTheRoundingFloorOfAHugeNetwork) {
   EXPECT_LE(result.iterations, 10);
 }
 
+// sigma0 is that of the residuals of the parameters returned, not of the
+// misclosure before the last correction, which at the rounding floor of a huge
+// network can be many times larger.
+TEST(EstimateParameters, Sigma0IsThatOfTheFinalResiduals) {
+  for (const double size : {1.0, 1e6, 1e9}) {
+    for (const RotationModel model : {RotationModel::small, RotationModel::exact}) {
+      const PointMatrix source = centred(size * network());
+      const PointMatrix target = centred(transformed(source, truth()));
+      AdjustmentOptions options;
+      options.model = model;
+      const AdjustmentResult result = estimate_parameters(source, target, {}, options);
+      ASSERT_TRUE(result.converged) << size;
+      double squares = 0;
+      for (Eigen::Index i = 0; i < source.rows(); ++i) {
+        const Eigen::RowVector3d mapped = transform_point(
+            source(i, 0), source(i, 1), source(i, 2), result.params, model);
+        squares += (target.row(i) - mapped).squaredNorm();
+      }
+      const double expected = std::sqrt(squares / static_cast<double>(3 * source.rows() - 7));
+      EXPECT_NEAR(result.sigma0, expected, 1e-12 * expected) << size;
+    }
+  }
+}
+
 // The correction is formed slice by slice to save memory; it must be the very
 // bits of the whole product, or the printed parameters would change.
 TEST(GaussNewtonCorrection, SameBitsAsTheWholeProduct) {

@@ -67,6 +67,34 @@ TEST(Convergence, HugeAndFineUnitNetworksStopAtTheRoundingFloor) {
   }
 }
 
+// The stopping rule and the rank test measure each correction by the displacement
+// it causes in the target system, so scale factors over many decades converge in
+// a few iterations in both models and are not taken for collinear points.
+TEST(Convergence, AnyScaleBetweenTheSystemsConvergesInBothModels) {
+  const double scales[] = {1e-9, 1e-7, 2e-6, 1e-3, 0.3048, 1, 1000, 5e4, 1e6, 1e9};
+  test::Gauss gauss(13);
+  const PointMatrix source = test::random_network(10, 20000, gauss);
+  for (const RotationModel model : {RotationModel::small, RotationModel::exact}) {
+    for (const double k : scales) {
+      ParameterVector truth = small_truth();
+      truth(6) = k - 1;
+      if (model == RotationModel::exact) truth.segment<3>(3) << 0.4, -1.1, 2.5;
+      // Noise of a millimetre at the scale of the source.
+      const PointMatrix target = test::noisy_images(source, truth, model, 1e-3 * k, gauss);
+      AdjustmentOptions options;
+      options.model = model;
+      AdjustmentResult result;
+      ASSERT_NO_THROW(result = estimate_parameters(source, target, {}, options)) << k;
+      EXPECT_TRUE(result.converged) << k;
+      EXPECT_LE(result.iterations, 12) << k;
+      EXPECT_NEAR(result.params(6), k - 1, 1e-6 * k) << k;
+      EXPECT_LT((result.params - truth).segment<3>(3).cwiseAbs().maxCoeff(), 1e-6) << k;
+      EXPECT_LT(result.sigma0, 2e-3 * k) << k;
+      EXPECT_GT(result.sigma0, 0.5e-3 * k) << k;
+    }
+  }
+}
+
 // The share of clean networks that the test flags, within the 99.9% band of a
 // binomial count around 5%.
 double false_alarm_rate(Eigen::Index points, int networks, test::Gauss& gauss) {
