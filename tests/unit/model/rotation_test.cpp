@@ -238,7 +238,9 @@ TEST(ExactRotation, ReachesEveryAxisPermutationAndTheLock) {
     EXPECT_NEAR(std::remainder(result.shared_angle - truth(2) - side * truth(0), 2 * kPi), 0,
                 1e-12) << c.name;
     EXPECT_LT(result.shared_angle_error, 1e-12) << c.name;
-    if (!c.locked) EXPECT_GT(result.lock_margin, 0.9e-6) << c.name;
+    if (!c.locked) {
+      EXPECT_GT(result.lock_margin, 0.9e-6) << c.name;
+    }
   }
 }
 
