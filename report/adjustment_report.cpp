@@ -45,10 +45,26 @@ std::string parameter_lines(const ParameterVector& params, const ParameterVector
 
 bool is_exact(const Fit& fit) { return fit.mapping.model == RotationModel::exact; }
 
+// At ey = +-90 degrees ex and ez turn about one axis: only their sum (or
+// difference) is determined, and the report says which.
+std::string lock_line(const AdjustmentResult& result) {
+  if (!result.angles_shared) return "";
+  const bool above = result.params(4) > 0.0;
+  return "ey is within " + format_shortest(result.lock_margin * kArcSecondsPerRadian) +
+         " arc-seconds of " + (above ? "+90" : "-90") +
+         " degrees: ex and ez turn about one axis and mean little alone; only " +
+         (above ? "ex + ez" : "ez - ex") + " = " +
+         format_shortest(result.shared_angle * kArcSecondsPerRadian) +
+         " arc-seconds (standard error " +
+         format_shortest(result.shared_angle_error * kArcSecondsPerRadian) +
+         " arc-seconds) is determined\n";
+}
+
 // The model line of the summary; the small model's report keeps its earlier form.
 std::string model_line(const Fit& fit) {
   return is_exact(fit) ? "rotation model: exact, R = Rz(ez) Ry(ey) Rx(ex), coordinate-frame "
-                         "convention; ex and ez in (-180, 180] degrees, ey in [-90, 90]\n"
+                         "convention; ex and ez in (-180, 180] degrees, ey in [-90, 90]\n" +
+                             lock_line(fit.result)
                        : std::string();
 }
 

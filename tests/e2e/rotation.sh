@@ -53,6 +53,13 @@ for angles in "0 0 108000" "72000 -126000 432000" "0 0 324000" "0 324000 0" "0 -
   check_exact_fit $angles
 done
 
+# At the lock the report says which angle alone is determined.
+check_exact_fit 0 324000 0
+grep -Eq '^ey is within .* arc-seconds of \+90 degrees: ex and ez turn about one axis and mean little alone; only ex \+ ez = .* is determined$' report.lf ||
+  fail "the report does not say that ex and ez share one axis at the lock"
+check_exact_fit 72000 -126000 432000
+grep -q '^ey is within' report.lf && fail "the report speaks of a lock far from it"
+
 # Geocentric sites, where a lost digit of an angle moves a point by millimetres:
 # the locks of the coordinate-frame convention (ey = +-90 degrees) and of the
 # position-vector one (ex, ez = +-90 degrees turn its middle angle to +-90 degrees),
