@@ -177,18 +177,26 @@ void resolve_point_file(CoordinateText& input) {
 }
 
 // The files of the run and what the run calls them; paths that name no file are left out.
-std::vector<std::pair<std::string, std::string>> run_files(const Invocation& invocation,
-                                                           const Inputs& inputs,
-                                                           const std::string& configuration) {
-  std::vector<std::pair<std::string, std::string>> files;
-  if (!configuration.empty()) files.emplace_back("the configuration file", configuration);
+struct RunFile {
+  std::string shown, path;
+  bool written;
+};
+
+std::vector<RunFile> run_files(const Invocation& invocation, const Inputs& inputs,
+                               const std::string& configuration) {
+  std::vector<RunFile> files;
+  if (!configuration.empty()) files.push_back({"the configuration file", configuration, false});
   for (const CoordinateText* input : {&inputs.source, &inputs.target, &inputs.test}) {
     if (!input->path.empty() && input->path != "-") {
-      files.emplace_back(std::string("the ") + input->role + " point file", input->path);
+      files.push_back({std::string("the ") + input->role + " point file", input->path, false});
     }
   }
-  if (!invocation.output_path.empty()) files.emplace_back("the output file", invocation.output_path);
-  if (!invocation.report_path.empty()) files.emplace_back("the report file", invocation.report_path);
+  if (!invocation.output_path.empty()) {
+    files.push_back({"the output file", invocation.output_path, true});
+  }
+  if (!invocation.report_path.empty()) {
+    files.push_back({"the report file", invocation.report_path, true});
+  }
   return files;
 }
 
@@ -203,15 +211,16 @@ void check_not_standard_input(const Invocation& invocation) {
   }
 }
 
-// A run never writes over its input, nor one output over the other.
+// A run never writes over its input, nor one output over the other; an input read
+// twice (test points that are the control points themselves) is no hazard.
 void check_distinct_files(const Invocation& invocation, const Inputs& inputs,
                           const std::string& configuration) {
   const auto files = run_files(invocation, inputs, configuration);
   for (std::size_t i = 0; i < files.size(); ++i) {
     for (std::size_t j = i + 1; j < files.size(); ++j) {
-      if (!same_file(files[i].second, files[j].second)) continue;
-      throw Failure(files[j].first + " " + in_quotes(files[j].second) + " is " +
-                       files[i].first + " " + in_quotes(files[i].second) +
+      if (!files[j].written || !same_file(files[i].path, files[j].path)) continue;
+      throw Failure(files[j].shown + " " + in_quotes(files[j].path) + " is " + files[i].shown +
+                    " " + in_quotes(files[i].path) +
                        ": a run never writes over its own input or one output over another; "
                        "give each file its own name");
     }

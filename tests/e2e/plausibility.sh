@@ -14,6 +14,15 @@ expect_refused_before_report "^helmert7: the source and target points do not bel
 run_tool --inputsrc @control_old.csv --inputdes @control_new.csv --outfile named.txt
 expect_status 0
 
+# Mapping the control points themselves, a usual check, reads one file twice: no
+# hazard, so no refusal; an output that names an input still is one.
+run_tool --inputsrc @control_old.csv --inputdes @control_new.csv --inputtest @control_old.csv \
+  --outfile self.txt
+expect_status 0
+expect_refused_before_report "^helmert7: the output file 'control_old.csv' is the source point file 'control_old.csv': " \
+  --inputsrc @control_old.csv --inputdes @control_new.csv --inputtest @control_old.csv \
+  --outfile control_old.csv
+
 # A missing test point file is named before any matrix of the trace.
 run_tool --inputsrc @control_old.csv --inputdes @control_new.csv --inputtest @missing.txt \
   --outfile never.txt
