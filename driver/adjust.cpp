@@ -20,8 +20,8 @@ Fit adjust(const Invocation& invocation, const Network& network, const Inputs& i
   if (!trace.brief) {
     print_iteration = [&out](const ParameterVector& params) { print_matrix(out, "Args", params); };
   }
-  const AdjustmentResult result = estimate_parameters(
-      network.centred_source, network.centred_target, print_iteration, options);
+  const AdjustmentResult result =
+      estimate_parameters(network.centred_source, network.centred_target, print_iteration, options);
   if (!result.converged) {
     throw NumericError("the adjustment did not converge within " +
                        std::to_string(kIterationBudget) + " iterations");

@@ -139,8 +139,8 @@ std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mappe
   return joined;
 }
 
-std::vector<int> test_points_to_geocentric(const Inputs& inputs, double* xyz,
-                                           std::size_t points, std::size_t first) {
+std::vector<int> test_points_to_geocentric(const Inputs& inputs, double* xyz, std::size_t points,
+                                           std::size_t first) {
   if (!inputs.forms.convert()) return {};
   std::vector<int> zones(points);
   for (std::size_t i = 0; i < points; ++i) {
@@ -155,8 +155,8 @@ std::vector<int> test_points_to_geocentric(const Inputs& inputs, double* xyz,
   return zones;
 }
 
-void mapped_points_to_target_form(const Inputs& inputs, const std::vector<int>& zones,
-                                  double* xyz, std::size_t first) {
+void mapped_points_to_target_form(const Inputs& inputs, const std::vector<int>& zones, double* xyz,
+                                  std::size_t first) {
   for (std::size_t i = 0; i < zones.size(); ++i) {
     Eigen::Map<Eigen::Vector3d> point(xyz + 3 * i);
     point = in_target_form(inputs, point, zones[i], first - 1 + i);

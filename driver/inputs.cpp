@@ -24,8 +24,8 @@ std::string configuration_path(const std::string& named, const std::string& exe_
   if (path_exists(named)) return named;
   const std::string beside_program = exe_dir + named;
   if (path_exists(beside_program)) return beside_program;
-  throw Failure("configuration file " + in_quotes(named) + " not found (tried " +
-                   in_quotes(named) + " and " + in_quotes(beside_program) + ")");
+  throw Failure("configuration file " + in_quotes(named) + " not found (tried " + in_quotes(named) +
+                " and " + in_quotes(beside_program) + ")");
 }
 
 const char* const kCoordinateKeys[] = {"src", "des", "test"};
@@ -49,7 +49,8 @@ std::string remedy(const ConfigIssue& issue) {
   switch (issue.kind) {
     case ConfigIssue::Kind::length:
       return "; a value holds at most 32,767 bytes on one line: give large point sets in a "
-             "point file (" + issue.key + " = @points.csv)";
+             "point file (" +
+             issue.key + " = @points.csv)";
     case ConfigIssue::Kind::byte:
       return "; a value is numbers, commas and blanks on one line: remove the byte";
     default:
@@ -71,8 +72,9 @@ void check_issues(const std::string& path, const ConfigDocument& document) {
       if (issue.kind == ConfigIssue::Kind::syntax && issue.line == record.line + 1 &&
           is_coordinate_key(record.key)) {
         throw Failure(file_line(path, issue.line) + "a line without '=' after " + record.key +
-                         ": a value must stand on one line; give the points of many lines "
-                         "in a point file (" + record.key + " = @points.csv)");
+                      ": a value must stand on one line; give the points of many lines "
+                      "in a point file (" +
+                      record.key + " = @points.csv)");
       }
     }
   }
@@ -96,8 +98,8 @@ ConfigDocument configuration_document(const std::string& path) {
 // file's empty section replace the forms of the command line.
 void apply_configured_forms(const std::string& path, const ConfigDocument& document,
                             FormText& source_form, FormText& target_form) {
-  for (const auto& [form, key] : {std::pair(&source_form, "srccoords"),
-                                  std::pair(&target_form, "descoords")}) {
+  for (const auto& [form, key] :
+       {std::pair(&source_form, "srccoords"), std::pair(&target_form, "descoords")}) {
     const ConfigRecord* record = config_find_record(document.records, "", key);
     if (record && !record->value.empty())
       *form = {record->value, key + std::string(" in ") + in_quotes(path)};
@@ -110,8 +112,9 @@ void apply_configuration(const std::string& path, Inputs& inputs, FormText& sour
                          FormText& target_form) {
   const ConfigDocument document = configuration_document(path);
   apply_configured_forms(path, document, source_form, target_form);
-  for (const auto& [input, key] : {std::pair(&inputs.source, "src"),
-                                   std::pair(&inputs.target, "des"), std::pair(&inputs.test, "test")}) {
+  for (const auto& [input, key] :
+       {std::pair(&inputs.source, "src"), std::pair(&inputs.target, "des"),
+        std::pair(&inputs.test, "test")}) {
     const ConfigRecord* record = config_find_record(document.records, "", key);
     if (record && !record->value.empty()) {
       input->text = record->value;
@@ -123,12 +126,14 @@ void apply_configuration(const std::string& path, Inputs& inputs, FormText& sour
 
 void check_present(const Inputs& inputs) {
   if (inputs.source.text.empty()) {
-    throw Failure("no source points: give them as --inputsrc \"x1,y1,z1,x2,y2,z2,...\" "
-                     "or as src=... in the file named by --inputfile");
+    throw Failure(
+        "no source points: give them as --inputsrc \"x1,y1,z1,x2,y2,z2,...\" "
+        "or as src=... in the file named by --inputfile");
   }
   if (inputs.target.text.empty()) {
-    throw Failure("no target points: give them as --inputdes \"x1,y1,z1,x2,y2,z2,...\" "
-                     "or as des=... in the file named by --inputfile");
+    throw Failure(
+        "no target points: give them as --inputdes \"x1,y1,z1,x2,y2,z2,...\" "
+        "or as des=... in the file named by --inputfile");
   }
 }
 
@@ -156,7 +161,7 @@ CoordinateList parsed(const CoordinateText& input) {
     const bool hint = has_blanks_between_digits(input.text) &&
                       what.find("separate the values with commas") == std::string::npos;
     throw Failure(std::string("cannot read the ") + input.role + " points (" + input.origin +
-                     "): " + what + (hint ? "; separate the values with commas" : ""));
+                  "): " + what + (hint ? "; separate the values with commas" : ""));
   }
 }
 
@@ -165,10 +170,11 @@ CoordinateList parsed(const CoordinateText& input) {
 void resolve_point_file(CoordinateText& input) {
   if (input.text.empty() || input.text.front() != '@') return;
   const std::string name = input.text.substr(1);
-  if (name.empty()) throw Failure(std::string("no file after '@' for the ") + input.role + " points");
+  if (name.empty())
+    throw Failure(std::string("no file after '@' for the ") + input.role + " points");
   if (name == "-" && std::string(input.role) != "test") {
     throw Failure(std::string("standard input (@-) can give only the test points, not the ") +
-                     input.role + " points");
+                  input.role + " points");
   }
   const std::filesystem::path given(name);
   input.path = name == "-" || input.folder.empty() || given.is_absolute()
@@ -221,8 +227,8 @@ void check_distinct_files(const Invocation& invocation, const Inputs& inputs,
       if (!files[j].written || !same_file(files[i].path, files[j].path)) continue;
       throw Failure(files[j].shown + " " + in_quotes(files[j].path) + " is " + files[i].shown +
                     " " + in_quotes(files[i].path) +
-                       ": a run never writes over its own input or one output over another; "
-                       "give each file its own name");
+                    ": a run never writes over its own input or one output over another; "
+                    "give each file its own name");
     }
   }
   if (inputs.test.path == "-") check_not_standard_input(invocation);

@@ -230,9 +230,9 @@ void check_command_line(const std::vector<std::string>& words, const CommandLine
   }
   if (!command_line.unbound.empty()) {
     throw Failure("the word " + shown_word(command_line.unbound.front()) +
-                     " is no option's value: every option before it already has one; a "
-                     "coordinate text that holds blanks must be quoted, as in --inputsrc "
-                     "\"1, 2, 3, ...\"");
+                  " is no option's value: every option before it already has one; a "
+                  "coordinate text that holds blanks must be quoted, as in --inputsrc "
+                  "\"1, 2, 3, ...\"");
   }
   if (!command_line.without_value.empty()) {
     throw Failure(needs_value(command_line.without_value.front()));

@@ -26,10 +26,11 @@ std::string blank_hint(const Inputs& inputs) {
 void check_whole_points(const CoordinateText& input, const CoordinateList& values) {
   const std::size_t tail = values.size() % 3;
   if (tail == 0) return;
-  throw Failure(std::string("the ") + input.role + " text holds " +
-                   values_counted(values.size()) + "; a point is three values: " +
-                   (tail == 2 ? "one is missing or two are extra" : "one is extra or two are missing") +
-                   (has_blanks_between_digits(input.text) ? kBlankHint : ""));
+  throw Failure(
+      std::string("the ") + input.role + " text holds " + values_counted(values.size()) +
+      "; a point is three values: " +
+      (tail == 2 ? "one is missing or two are extra" : "one is extra or two are missing") +
+      (has_blanks_between_digits(input.text) ? kBlankHint : ""));
 }
 
 // Every source point needs its target point, and seven parameters three points.
@@ -37,16 +38,16 @@ void check_point_counts(const Inputs& inputs) {
   const std::size_t n_src = inputs.source_list.size() / 3, n_tar = inputs.target_list.size() / 3;
   if (n_src != n_tar) {
     throw Failure("the source text gives " + std::to_string(n_src) +
-                     " points but the target text gives " + std::to_string(n_tar) +
-                     " points; every source point needs its target point" +
-                     (std::min(n_src, n_tar) < 3 ? blank_hint(inputs) : std::string()));
+                  " points but the target text gives " + std::to_string(n_tar) +
+                  " points; every source point needs its target point" +
+                  (std::min(n_src, n_tar) < 3 ? blank_hint(inputs) : std::string()));
   }
   if (n_src < 3) {
     throw Failure(std::to_string(n_src) +
-                     " common points are too few: the seven parameters need at least three "
-                     "points that are not collinear; the source text gives " +
-                     values_counted(inputs.source_list.size()) + " and the target text " +
-                     values_counted(inputs.target_list.size()) + blank_hint(inputs));
+                  " common points are too few: the seven parameters need at least three "
+                  "points that are not collinear; the source text gives " +
+                  values_counted(inputs.source_list.size()) + " and the target text " +
+                  values_counted(inputs.target_list.size()) + blank_hint(inputs));
   }
 }
 
@@ -54,7 +55,8 @@ void check_point_counts(const Inputs& inputs) {
 // left out with a warning.
 void match_by_name(const Inputs& inputs, Network& network) {
   std::unordered_map<std::string, std::size_t> target_index;
-  for (std::size_t j = 0; j < inputs.target_names.size(); ++j) target_index[inputs.target_names[j]] = j;
+  for (std::size_t j = 0; j < inputs.target_names.size(); ++j)
+    target_index[inputs.target_names[j]] = j;
   CoordinateList source, target;
   std::vector<std::string> source_only;
   std::unordered_map<std::string, bool> matched;
@@ -77,8 +79,8 @@ void match_by_name(const Inputs& inputs, Network& network) {
   network.pairing = {true, std::move(source_only), std::move(target_only)};
   if (network.names.size() < 3) {
     throw Failure(std::to_string(network.names.size()) + " names are common to " +
-                     in_quotes(inputs.source.path) + " and " + in_quotes(inputs.target.path) +
-                     ": the seven parameters need at least three common points");
+                  in_quotes(inputs.source.path) + " and " + in_quotes(inputs.target.path) +
+                  ": the seven parameters need at least three common points");
   }
   network.source = point_matrix(source);
   network.target = point_matrix(target);

@@ -24,9 +24,8 @@ Outputs stage_output_file(const Invocation& invocation, const Inputs& inputs, co
     outputs.output_file = staged(invocation.output_path, "the output file",
                                  prediction_report_text(texts, prediction.joined));
   } else {
-    outputs.output_file =
-        staged(invocation.output_path, "the output file",
-               parameter_report_text(fit.mapping, fit.statistics.residuals));
+    outputs.output_file = staged(invocation.output_path, "the output file",
+                                 parameter_report_text(fit.mapping, fit.statistics.residuals));
   }
   return outputs;
 }
@@ -34,9 +33,8 @@ Outputs stage_output_file(const Invocation& invocation, const Inputs& inputs, co
 void stage_adjustment_report(const Invocation& invocation, const ReportContent& content,
                              Outputs& outputs) {
   if (invocation.report_path.empty()) return;
-  outputs.report_file = staged(
-      invocation.report_path, "the report file",
-      adjustment_report_text(content));
+  outputs.report_file =
+      staged(invocation.report_path, "the report file", adjustment_report_text(content));
 }
 
 // All or none: when the report cannot be put in place, the output goes back too.

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The run: one call per step, every failure caught here once.
 #include "driver/driver.h"
-
 #include "driver/steps.h"
 
 namespace helmert7 {
@@ -38,7 +37,8 @@ int run(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
       warnings.push_back(std::move(warning));
     }
     Outputs outputs = stage_output_file(invocation, inputs, fit, prediction);
-    stage_adjustment_report(invocation, {network, fit, prediction.points, warnings}, outputs);
+    stage_adjustment_report(
+        invocation, {network, fit, prediction.points, warnings, inputs.forms.convert()}, outputs);
     put_outputs_in_place(outputs);
     check_console(out);
     print_warnings(warnings, err);

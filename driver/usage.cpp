@@ -54,8 +54,9 @@ std::string option_lines() {
     }
     lines += head + help + "\n";
   }
-  return lines + "  -h, --help         print this text and exit\n"
-                 "  --version          print the version and exit\n";
+  return lines +
+         "  -h, --help         print this text and exit\n"
+         "  --version          print the version and exit\n";
 }
 
 // A paragraph broken at blanks into lines of at most `width` bytes.

@@ -74,8 +74,8 @@ void compare_with_exact(const Network& network, const Fit& fit, const PointMatri
 // The spreads of the network and the axis of its least determined rotation.
 void describe_shape(const Network& network, const Fit& fit, FitAssessment& a) {
   const double n = static_cast<double>(network.centred_source.rows());
-  a.spreads = Eigen::JacobiSVD<Eigen::MatrixXd>(network.centred_source / std::sqrt(n))
-                  .singularValues();
+  a.spreads =
+      Eigen::JacobiSVD<Eigen::MatrixXd>(network.centred_source / std::sqrt(n)).singularValues();
   const Eigen::Matrix3d angles = fit.statistics.covariance.block<3, 3>(3, 3);
   if (!angles.allFinite()) return;
   const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> solver(angles);
@@ -179,7 +179,8 @@ PositionVariance position_variance(const CentredTransformation& mapping,
   variance.constant = covariance.block<3, 3>(0, 0).trace();
   for (int k = 0; k < 3; ++k) {
     variance.linear(k) = 2.0 * (g[k] * angles_translations).trace();
-    for (int l = 0; l < 3; ++l) variance.quadratic(k, l) = (g[k] * angles * g[l].transpose()).trace();
+    for (int l = 0; l < 3; ++l)
+      variance.quadratic(k, l) = (g[k] * angles * g[l].transpose()).trace();
   }
   return variance;
 }

@@ -18,27 +18,27 @@ const char* const kAngleNames[] = {"ex", "ey", "ez"};
 
 // "name = value unit (standard error s unit)"
 std::string value_line(const std::string& name, double value, double error, const char* unit) {
-  return name + " = " + format_shortest(value) + " " + unit + " (standard error " + format_shortest(error) + " " +
-         unit + ")\n";
+  return name + " = " + format_shortest(value) + " " + unit + " (standard error " +
+         format_shortest(error) + " " + unit + ")\n";
 }
 
 std::string angle_line(const std::string& name, double radians, double error) {
   return name + " = " + format_shortest(radians * kArcSecondsPerRadian) +
          " arc-seconds = " + format_shortest(radians) + " rad (standard error " +
-         format_shortest(error * kArcSecondsPerRadian) + " arc-seconds = " + format_shortest(error) + " rad)\n";
+         format_shortest(error * kArcSecondsPerRadian) +
+         " arc-seconds = " + format_shortest(error) + " rad)\n";
 }
 
 std::string point_line(const char* name, const Eigen::RowVector3d& point) {
-  return std::string(name) + " = " + format_shortest(point(0)) + " " + format_shortest(point(1)) + " " +
-         format_shortest(point(2)) + " m\n";
+  return std::string(name) + " = " + format_shortest(point(0)) + " " + format_shortest(point(1)) +
+         " " + format_shortest(point(2)) + " m\n";
 }
 
 // The seven parameters with their standard errors.
 std::string parameter_lines(const ParameterVector& params, const ParameterVector& errors) {
   std::string text;
   for (int j = 0; j < 3; ++j) text += value_line(kTranslationNames[j], params(j), errors(j), "m");
-  for (int j = 0; j < 3; ++j)
-    text += angle_line(kAngleNames[j], params(3 + j), errors(3 + j));
+  for (int j = 0; j < 3; ++j) text += angle_line(kAngleNames[j], params(3 + j), errors(3 + j));
   text += value_line("m", params(6) * 1e6, errors(6) * 1e6, "ppm");
   return text;
 }
@@ -68,11 +68,12 @@ std::string model_line(const Fit& fit) {
                        : std::string();
 }
 
-std::string summary_section(const Fit& fit, Eigen::Index points) {
+std::string summary_section(const Fit& fit, Eigen::Index points, bool in_metres) {
   return "## Summary\ncommon points: " + std::to_string(points) +
          "\nredundancy (3n - 7): " + std::to_string(fit.statistics.redundancy) +
          "\niterations: " + std::to_string(fit.result.iterations) +
-         "\nsigma0: " + format_shortest(fit.result.sigma0) + " coordinate units\n" + model_line(fit);
+         "\nsigma0: " + format_shortest(fit.result.sigma0) +
+         (in_metres ? " m\n" : " coordinate units\n") + model_line(fit);
 }
 
 std::string centred_section(const Fit& fit) {
@@ -116,9 +117,11 @@ std::string correlation_section(const ParameterCovariance& correlations, double 
 
 std::string helmert_terms(const ParameterVector& params) {
   return " +x=" + format_shortest(params(0)) + " +y=" + format_shortest(params(1)) +
-         " +z=" + format_shortest(params(2)) + " +rx=" + format_shortest(params(3) * kArcSecondsPerRadian) +
+         " +z=" + format_shortest(params(2)) +
+         " +rx=" + format_shortest(params(3) * kArcSecondsPerRadian) +
          " +ry=" + format_shortest(params(4) * kArcSecondsPerRadian) +
-         " +rz=" + format_shortest(params(5) * kArcSecondsPerRadian) + " +s=" + format_shortest(params(6) * 1e6);
+         " +rz=" + format_shortest(params(5) * kArcSecondsPerRadian) +
+         " +s=" + format_shortest(params(6) * 1e6);
 }
 
 std::string proj_section(const Fit& fit) {
@@ -129,11 +132,11 @@ std::string proj_section(const Fit& fit) {
          "in the position-vector convention\n"
          "+proj=helmert" +
          helmert_terms(statistics.origin) + " +convention=coordinate_frame" + form +
-         "\n+proj=molobadekas" + helmert_terms(statistics.pivoted) + " +px=" +
-         format_shortest(pivot(0)) + " +py=" + format_shortest(pivot(1)) + " +pz=" + format_shortest(pivot(2)) +
-         " +convention=coordinate_frame" + (is_exact(fit) ? " +exact" : "") +
-         "\n+proj=helmert" + helmert_terms(statistics.position_vector) +
-         " +convention=position_vector" + form + "\n";
+         "\n+proj=molobadekas" + helmert_terms(statistics.pivoted) +
+         " +px=" + format_shortest(pivot(0)) + " +py=" + format_shortest(pivot(1)) +
+         " +pz=" + format_shortest(pivot(2)) + " +convention=coordinate_frame" +
+         (is_exact(fit) ? " +exact" : "") + "\n+proj=helmert" +
+         helmert_terms(statistics.position_vector) + " +convention=position_vector" + form + "\n";
 }
 
 // A test that names one point at a time cannot tell a second gross error among
@@ -169,9 +172,10 @@ std::string outlier_test_line(const Fit& fit) {
     return "no outlier test: the redundancy is below 2\n";
   }
   return "critical value tau = " + format_fixed(statistics.critical_value, 4) +
-         " (Pope, alpha = " + format_shortest(kOutlierAlpha) + " for the network, alpha0 = " +
-         format_general(statistics.alpha0, 6) + " per component (Sidak), r = " +
-         std::to_string(statistics.redundancy) + ")\n" + low_redundancy_note(statistics.redundancy);
+         " (Pope, alpha = " + format_shortest(kOutlierAlpha) +
+         " for the network, alpha0 = " + format_general(statistics.alpha0, 6) +
+         " per component (Sidak), r = " + std::to_string(statistics.redundancy) + ")\n" +
+         low_redundancy_note(statistics.redundancy);
 }
 
 bool is_outlier(const FitStatistics& statistics, Eigen::Index point) {
@@ -238,10 +242,10 @@ std::string warning_section(const std::vector<std::string>& warnings) {
 }  // namespace
 
 std::string adjustment_report_text(const ReportContent& content) {
-  const auto& [network, fit, points, warnings] = content;
+  const auto& [network, fit, points, warnings, in_metres] = content;
   const FitStatistics& statistics = fit.statistics;
   std::string text = std::string("# helmert7 ") + HELMERT7_VERSION + " adjustment report\n\n" +
-                     summary_section(fit, network.source.rows()) + centred_section(fit) +
+                     summary_section(fit, network.source.rows(), in_metres) + centred_section(fit) +
                      origin_section(fit) +
                      correlation_section(statistics.origin_correlations, fit.result.sigma0) +
                      proj_section(fit) + residual_section(network, fit);

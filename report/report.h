@@ -56,6 +56,7 @@ struct ReportContent {
   const Fit& fit;
   const MappedPoints& points;
   const std::vector<std::string>& warnings;
+  bool in_metres = false;  ///< coordinate forms declare metres; else any unit
 };
 
 /// The adjustment report of --reportfile: summary, parameters of the centred model

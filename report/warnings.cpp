@@ -7,10 +7,10 @@
 namespace helmert7 {
 namespace {
 
-constexpr double kScaleLimit = 0.01;          // |m| above 1%
+constexpr double kScaleLimit = 0.01;           // |m| above 1%
 constexpr double kUnitFactorTolerance = 0.02;  // k within 2% of a unit's factor
-constexpr double kRotationErrorLimit = 1e-4;  // radians
-constexpr double kFlatShare = 0.1;            // a spread below 10% of the largest
+constexpr double kRotationErrorLimit = 1e-4;   // radians
+constexpr double kFlatShare = 0.1;             // a spread below 10% of the largest
 constexpr Eigen::Index kLowRedundancy = 3;
 
 std::string shown(double value) { return format_shortest(value); }
@@ -47,8 +47,8 @@ std::string small_angle_warning(const Fit& fit, double model_error, double farth
          " coordinate units from the exact similarity, " +
          format_fixed(model_error / a.noise_within(farthest), 1) + " times the noise (sigma0 " +
          shown(a.exact_sigma0) + " of the exact fit; rotation " +
-         shown(fit.result.params.segment<3>(3).norm()) + " rad, points up to " +
-         shown(farthest) + " coordinate units from the centroid): use --rotation exact";
+         shown(fit.result.params.segment<3>(3).norm()) + " rad, points up to " + shown(farthest) +
+         " coordinate units from the centroid): use --rotation exact";
 }
 
 // Where the scale is near the factor between two units, the units are the likely cause.
@@ -83,7 +83,8 @@ std::string outlier_warning(const Network& network, const FitStatistics& statist
     names += (names.empty() ? "" : ", ") + quoted_label(network, point);
   }
   const bool one = statistics.outliers.size() == 1;
-  return (one ? "point " : "points ") + names + (one ? " may hold a gross error" : " may hold gross errors") +
+  return (one ? "point " : "points ") + names +
+         (one ? " may hold a gross error" : " may hold gross errors") +
          ": standardized residuals up to w = " + format_fixed(statistics.largest_w, 2) +
          " exceed tau = " + format_fixed(statistics.critical_value, 2) +
          "; check them, or leave them out and run again";
@@ -126,8 +127,8 @@ std::vector<std::string> fit_warnings(const Network& network, const Fit& fit,
   const FitStatistics& statistics = fit.statistics;
   const double m = fit.result.params(6);
   std::vector<std::string> warnings = pairing_warnings(network.pairing);
-  const double model_error = std::max(
-      {fit.assessment.model_error, fit.assessment.test_model_error, points.model_error});
+  const double model_error =
+      std::max({fit.assessment.model_error, fit.assessment.test_model_error, points.model_error});
   const double farthest = std::max(statistics.farthest, points.farthest);
   if (small_angle_error_shows(fit, model_error, farthest)) {
     warnings.push_back(small_angle_warning(fit, model_error, farthest));

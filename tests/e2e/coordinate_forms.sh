@@ -45,7 +45,7 @@ swap() { awk '{ print $2, $1, $3 }'; }     # to latitude longitude height
 run_form() {
   local name=$1 src_form=$2 des_form=$3
   run_tool --inputsrc "$4" --inputdes "$5" --inputtest "$6" --outfile "$name.out" \
-    ${src_form:+--srccoords "$src_form"} ${des_form:+--descoords "$des_form"}
+    --reportfile "$name.report" ${src_form:+--srccoords "$src_form"} ${des_form:+--descoords "$des_form"}
   expect_status 0
   [ ! -s stderr ] || fail "$name: warnings $(cat stderr)"
   cp stdout "$name.trace"
@@ -58,6 +58,9 @@ run_form() {
 run_form xyz "" "" "$(texts 1 6 <src_xyz.txt)" "$(texts 1 6 <tar_xyz.txt)" "$(texts 7 9 <src_xyz.txt)"
 run_form gk gk3:iag1975 gk3:cgcs2000 "$(texts 1 6 <src_gk.txt)" "$(texts 1 6 <tar_gk.txt)" \
   "$(texts 7 9 <src_gk.txt)"
+# sigma0 is in metres where the forms say so, in the coordinates' unit otherwise.
+output_lines xyz.report | grep -Eq '^sigma0: [0-9.e-]+ coordinate units$' || fail "xyz: sigma0 not in coordinate units"
+output_lines gk.report | grep -Eq '^sigma0: [0-9.e-]+ m$' || fail "gk3: sigma0 not in metres"
 run_form geodetic geodetic:iag1975 geodetic:cgcs2000 "$(swap <geodetic.txt | texts 1 6)" \
   "$(swap <tar_geodetic.txt | texts 1 6)" "$(swap <geodetic.txt | texts 7 9)"
 
