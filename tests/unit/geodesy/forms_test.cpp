@@ -87,7 +87,7 @@ TEST(ParseForm, RefusesWithTheTextAndWhatIsWrong) {
       {"utm:wgs84:50N", "zone 'wgs84' is not 1 to 60"},
   };
   for (const auto& [text, message] : cases) {
-    const std::string failure = failure_of([&] { parse_form(text); });
+    const std::string failure = failure_of([&text = text] { parse_form(text); });
     EXPECT_NE(failure.find(message), std::string::npos) << text << " gave: " << failure;
   }
 }
@@ -173,7 +173,8 @@ TEST(PointForms, RefusesWhatCannotBeACoordinateOfItsForm) {
       {"gk:wgs84:117", {0, 5e11, 0}, "easting 500000000000.000000 lies off the ellipsoid"},
   };
   for (const auto& [text, values, message] : cases) {
-    const std::string failure = failure_of([&] { to_geocentric(parse_form(text), values); });
+    const std::string failure =
+        failure_of([&text = text, &values = values] { to_geocentric(parse_form(text), values); });
     EXPECT_NE(failure.find(message), std::string::npos) << text << " gave: " << failure;
   }
 }
