@@ -51,9 +51,12 @@ void stream_test_points(const Invocation& invocation, Inputs& inputs, const Fit&
   TestPointSurvey survey(fit);
   prediction.points.count = map_point_stream(
       from_stdin ? std::cin : *inputs.test_file, from_stdin ? "standard input" : inputs.test.path,
-      [&fit, &inputs, &survey, mapped = std::size_t{0}](double* xyz, std::size_t points) mutable {
+      [&fit, &inputs, &survey, &prediction, mapped = std::size_t{0}](
+          double* xyz, std::size_t points, const std::string_view* names) mutable {
         const std::vector<int> zones = test_points_to_geocentric(inputs, xyz, points, mapped + 1);
         survey.add(xyz, points);
+        const std::ptrdiff_t worst = survey.worst() - static_cast<std::ptrdiff_t>(mapped);
+        if (worst >= 0) prediction.points.worst_name = names[worst];
         map_in_place(fit.mapping, xyz, points);
         mapped_points_to_target_form(inputs, zones, xyz, mapped + 1);
         mapped += points;

@@ -93,17 +93,30 @@ std::string backup_name(const std::string& destination) {
   return temporary_name(destination, made++, ".old");
 }
 
+// The path with its last part spelled as its folder spells it: the new file takes
+// the name as given, so "SHARED.INI" would otherwise rename "shared.ini".
+std::string as_spelled_in_its_folder(const std::string& path) {
+  if (path.find_first_of("*?") != std::string::npos) return path;
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return path;
+  FindClose(search);
+  const std::size_t cut = path.find_last_of("\\/:");
+  return (cut == std::string::npos ? std::string() : path.substr(0, cut + 1)) + found.cFileName;
+}
+
 // One attempt: the old file replaced and kept as the backup, or a new file renamed
 // into place. On failure GetLastError() says why and the old file has its name.
 bool try_to_place(State& state) {
   state.backup = backup_name(state.destination);
-  if (ReplaceFileA(state.destination.c_str(), state.temporary.c_str(), state.backup.c_str(),
+  const std::string destination = as_spelled_in_its_folder(state.destination);
+  if (ReplaceFileA(destination.c_str(), state.temporary.c_str(), state.backup.c_str(),
                    REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     return true;
   }
   DWORD error = GetLastError();
   if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {  // the old file is left as the backup
-    MoveFileExA(state.backup.c_str(), state.destination.c_str(), MOVEFILE_REPLACE_EXISTING);
+    MoveFileExA(state.backup.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING);
   }
   state.backup.clear();
   if (error == ERROR_FILE_NOT_FOUND &&

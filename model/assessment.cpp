@@ -196,6 +196,9 @@ void TestPointSurvey::add(const double* xyz, std::size_t points) {
     farthest_ = std::max(farthest_, norm_of(p));
     model_error_ = std::max(model_error_, norm_of(p * a.difference + a.offset));
     errors_.push_back(static_cast<float>(std::sqrt(std::max(variance_.at(p), 0.0))));
+    if (worst_ < 0 || errors_.back() > errors_[static_cast<std::size_t>(worst_)]) {
+      worst_ = static_cast<std::ptrdiff_t>(errors_.size()) - 1;
+    }
   }
 }
 

@@ -458,12 +458,15 @@ class TestPointSurvey {
   double model_error() const { return model_error_; }
   /// The standard errors in point order, as floats to keep memory small.
   const std::vector<float>& errors() const { return errors_; }
+  /// The (0-based) place of the largest standard error so far; -1 before any.
+  std::ptrdiff_t worst() const { return worst_; }
 
  private:
   const Fit& fit_;
   PositionVariance variance_;
   double farthest_ = 0, model_error_ = 0;
   std::vector<float> errors_;
+  std::ptrdiff_t worst_ = -1;
 };
 
 }  // namespace helmert7

@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "points/points.h"
 #include "points/point_lines.h"
+#include "points/points.h"
 
 namespace helmert7 {
 namespace {
 
-using MapPoints = std::function<void(double* xyz, std::size_t points)>;
+using MapPoints =
+    std::function<void(double* xyz, std::size_t points, const std::string_view* names)>;
 
 // Text that grows only as far as the longest text it held; it starts with room
 // for a batch of usual lines, which no short file touches.
@@ -75,6 +76,7 @@ void append_line(TextBuffer& out, const PointLine& line) {
 struct Chunk {
   std::vector<PointLine> lines = std::vector<PointLine>(2 * kPointChunk);
   std::vector<std::size_t> line_numbers = std::vector<std::size_t>(kPointChunk);
+  std::vector<std::string_view> names = std::vector<std::string_view>(kPointChunk);
   std::vector<double> xyz = std::vector<double>(3 * kPointChunk);
   std::size_t count = 0, points = 0;
 };
@@ -89,7 +91,9 @@ bool read_chunk(LineCursor& lines, PointForm& form, Chunk& chunk) {
     PointLine& line = chunk.lines[chunk.count++];
     form.read(*text, lines.number(), line, &chunk.xyz[3 * chunk.points]);
     line.end = lines.end();
-    if (line.is_point) chunk.line_numbers[chunk.points++] = lines.number();
+    if (!line.is_point) continue;
+    chunk.names[chunk.points] = line.text.substr(line.name.begin, line.name.end - line.name.begin);
+    chunk.line_numbers[chunk.points++] = lines.number();
   }
   return true;
 }
@@ -104,7 +108,7 @@ void format_chunk(const Chunk& chunk, const PointForm& form, TextBuffer& out) {
     const double* xyz = &chunk.xyz[3 * point];
     if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
       throw Failure(form.where(chunk.line_numbers[point]) +
-                       "the point maps to a non-finite coordinate (too large)");
+                    "the point maps to a non-finite coordinate (too large)");
     }
     append_mapped(out, chunk.lines[i], xyz);
     ++point;
@@ -128,7 +132,7 @@ std::size_t map_point_stream(std::istream& in, const std::string& shown_name, co
     for (bool more = true; more;) {
       more = read_chunk(lines, form, chunk);
       if (chunk.count == 0) break;
-      map(chunk.xyz.data(), chunk.points);
+      map(chunk.xyz.data(), chunk.points, chunk.names.data());
       format_chunk(chunk, form, text);
       total += chunk.points;
       if (text.text().size() < batch_bytes) continue;

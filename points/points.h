@@ -49,17 +49,19 @@ PointFile read_point_file(std::istream& in, const std::string& shown_name,
 /// Streams a file of points to map (names may repeat), read as read_point_file
 /// reads it (no points is no fault): reads `block_bytes` of the file at a time,
 /// lets `map` replace the x, y, z triples of at most kPointChunk points at a time
-/// in place, and passes the rewritten text to `write` a batch at a time, in file
-/// order: every line as it stood, its line end too (none after a last line that
-/// had none), a point line with its x, y, z fields replaced by the mapped values
-/// in the number text form. The text is for a file written in text mode: on
-/// Windows, where such a file gets CR LF for "\n", a CR LF line end is passed as
-/// "\n". Memory does not grow with the file. Returns the number of points.
+/// in place (given their names too, empty in a file without names), and passes
+/// the rewritten text to `write` a batch at a time, in file order: every line as
+/// it stood, its line end too (none after a last line that had none), a point line
+/// with its x, y, z fields replaced by the mapped values in the number text form.
+/// The text is for a file written in text mode: on Windows, where such a file gets
+/// CR LF for "\n", a CR LF line end is passed as "\n". Memory does not grow with
+/// the file. Returns the number of points.
 /// Throws Failure as read_point_file does, also for a point that maps to a
 /// non-finite coordinate, and passes on what `write` throws.
 constexpr std::size_t kPointChunk = 4096;
 std::size_t map_point_stream(std::istream& in, const std::string& shown_name,
-                             const std::function<void(double* xyz, std::size_t points)>& map,
+                             const std::function<void(double* xyz, std::size_t points,
+                                                      const std::string_view* names)>& map,
                              const std::function<void(std::string_view text)>& write,
                              std::size_t block_bytes = kPointBlockBytes);
 

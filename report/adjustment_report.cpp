@@ -222,6 +222,13 @@ std::string prediction_section(const MappedPoints& points, const PointMatrix& er
   return text;
 }
 
+// ", named T17" where the file names its points.
+std::string worst_point_name(const MappedPoints& points) {
+  if (points.worst_name.empty()) return "";
+  const Excerpt name = excerpt_of(points.worst_name);
+  return ", named " + name.text + (name.cut ? "..." : "");
+}
+
 // Streamed test points are counted, not listed; their errors are summed up.
 std::string streamed_section(const MappedPoints& points) {
   const ErrorSpread& errors = points.errors;
@@ -229,8 +236,8 @@ std::string streamed_section(const MappedPoints& points) {
          " points mapped into the output file " + in_quotes(points.output_path) +
          "\n3-D standard errors sqrt(sX^2 + sY^2 + sZ^2) of the mapped points: largest " +
          format_fixed(errors.largest, 4) + " (point " + std::to_string(errors.worst + 1) +
-         " of the file), median " + format_fixed(errors.median, 4) + ", smallest " +
-         format_fixed(errors.smallest, 4) + "\n";
+         " of the file" + worst_point_name(points) + "), median " + format_fixed(errors.median, 4) +
+         ", smallest " + format_fixed(errors.smallest, 4) + "\n";
 }
 
 std::string warning_section(const std::vector<std::string>& warnings) {

@@ -42,6 +42,7 @@ struct MappedPoints {
   double farthest = 0;      ///< of a streamed point from the source centroid
   double model_error = 0;   ///< the small-angle model's error at the streamed points
   ErrorSpread errors;       ///< the streamed points' 3-D standard errors
+  std::string worst_name;   ///< of the point with the largest, when the file names points
 };
 
 /// The warnings of a fit: names found in one point file only, a small-angle model

@@ -36,7 +36,7 @@ run_tool --inputsrc @control_old.csv --inputdes @control_new.csv --inputtest @po
   --outfile mapped.txt --reportfile report.txt
 expect_status 0
 output_lines report.txt >report.lf
-grep -Eq '^3-D standard errors sqrt\(sX\^2 \+ sY\^2 \+ sZ\^2\) of the mapped points: largest [0-9.]+ \(point [123] of the file\), median [0-9.]+, smallest [0-9.]+$' report.lf ||
+grep -Eq '^3-D standard errors sqrt\(sX\^2 \+ sY\^2 \+ sZ\^2\) of the mapped points: largest [0-9.]+ \(point [123] of the file, named T[123]\), median [0-9.]+, smallest [0-9.]+$' report.lf ||
   fail "no spread of the streamed points' errors: $(grep -A2 '^## Predicted' report.lf)"
 
 finish

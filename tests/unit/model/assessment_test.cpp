@@ -222,6 +222,7 @@ TEST(TestPointSurvey, AgreesWithThePointsGivenWhole) {
   EXPECT_NEAR(survey.model_error(), fit.assessment.test_model_error,
               1e-9 * fit.assessment.test_model_error);
   ASSERT_EQ(survey.errors().size(), 25u);
+  EXPECT_EQ(survey.worst(), spread_of(survey.errors()).worst);
   for (Eigen::Index i = 0; i < test_points.rows(); ++i) {
     const double expected = fit.statistics.prediction_errors.row(i).norm();
     EXPECT_NEAR(survey.errors()[static_cast<std::size_t>(i)], expected, 1e-6 * expected);

@@ -118,7 +118,7 @@ std::string mapped(const std::string& text, std::size_t* points = nullptr,
   std::string out;
   const std::size_t count = map_point_stream(
       in, "map.txt",
-      [](double* xyz, std::size_t n) {
+      [](double* xyz, std::size_t n, const std::string_view*) {
         for (std::size_t i = 0; i < n; ++i) {
           xyz[3 * i] += 1000;
           xyz[3 * i + 1] += 2000;
@@ -350,12 +350,36 @@ TEST(PointStream, KeepsEveryByteButTheCoordinates) {
   for (const auto& c : cases) EXPECT_EQ(mapped(c.in), c.out) << c.in;
 }
 
+// The names of a chunk's points reach the mapping, in file order; a file without
+// names gives empty ones, and lines that are no points give none.
+TEST(PointStream, GivesEachPointItsName) {
+  const struct {
+    const char* text;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"# name x y z\nT1 1 2 3\n\nT2;x 4 5 6 pillar\n", {"T1", "T2;x"}},
+      {"name,x,y,z\r\nA,1,2,3\r\nB,4,5,6", {"A", "B"}},
+      {"1 2 3\n4 5 6\n", {"", ""}},
+  };
+  for (const auto& c : cases) {
+    std::istringstream in(c.text);
+    std::vector<std::string> names;
+    map_point_stream(
+        in, "map.txt",
+        [&names](double*, std::size_t n, const std::string_view* given) {
+          names.insert(names.end(), given, given + n);
+        },
+        [](std::string_view) {}, 7);
+    EXPECT_EQ(names, c.names) << c.text;
+  }
+}
+
 TEST(PointStream, RefusesABadLineAndANonFiniteResult) {
   EXPECT_THROW(mapped("A 1 2 3\nB 1 2\n"), Failure);
   std::istringstream in("A 1 2 3\n");
   try {
     map_point_stream(
-        in, "map.txt", [](double* xyz, std::size_t) { xyz[1] = HUGE_VAL; },
+        in, "map.txt", [](double* xyz, std::size_t, const std::string_view*) { xyz[1] = HUGE_VAL; },
         [](std::string_view) {});
     FAIL() << "no failure";
   } catch (const Failure& e) {
@@ -388,7 +412,7 @@ TEST(PointStream, LargeInputsGoThroughInChunks) {
   std::string last;
   const std::size_t count = map_point_stream(
       in, "generated",
-      [&](double*, std::size_t n) {
+      [&](double*, std::size_t n, const std::string_view*) {
         ++calls;
         largest_call = std::max(largest_call, n);
       },
@@ -487,7 +511,7 @@ TEST(PointStream, AFailedWriteEndsTheStream) {
     std::size_t calls = 0;
     try {
       map_point_stream(
-          in, "map.txt", [](double*, std::size_t) {},
+          in, "map.txt", [](double*, std::size_t, const std::string_view*) {},
           [&](std::string_view) {
             if (calls++ == failing) throw Failure("No space left on device");
           },
@@ -501,7 +525,7 @@ TEST(PointStream, AFailedWriteEndsTheStream) {
   std::istringstream bad(text + "Q 1 2 x\n");
   std::size_t writes = 0, lines = 0;
   EXPECT_THROW(map_point_stream(
-                   bad, "map.txt", [](double*, std::size_t) {},
+                   bad, "map.txt", [](double*, std::size_t, const std::string_view*) {},
                    [&](std::string_view chunk) {
                      ++writes;
                      lines += static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\n'));

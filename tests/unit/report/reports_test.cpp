@@ -205,10 +205,11 @@ TEST(AdjustmentReport, StreamedPointsGiveTheSpreadOfTheirErrors) {
   streamed.count = 3;
   streamed.output_path = "mapped.txt";
   streamed.errors = spread_of({0.0125f, 0.5f, 0.25f});
+  streamed.worst_name = "T7\x1B";
   const std::string report = report_of(small_network(7, 0.003), streamed);
   EXPECT_NE(report.find("3 points mapped into the output file 'mapped.txt'\n3-D standard errors "
                         "sqrt(sX^2 + sY^2 + sZ^2) of the mapped points: largest 0.5000 (point 2 "
-                        "of the file), median 0.2500, smallest 0.0125\n"),
+                        "of the file, named T7\\x1B), median 0.2500, smallest 0.0125\n"),
             std::string::npos)
       << report;
 }
