@@ -61,12 +61,7 @@ void compare_with_exact(const Network& network, const Fit& fit, const PointMatri
   a.offset = transform_point(0, 0, 0, fit.result.params, RotationModel::small) -
              transform_point(0, 0, 0, a.exact_params, RotationModel::exact);
   const PointMatrix centred_test = test_points.rowwise() - network.ave_src;
-  // The residuals of the final parameters: the fit's sigma0 may be of the
-  // misclosure before the last correction.
-  const double small_sigma0 =
-      fit.statistics.residuals.norm() /
-      std::sqrt(static_cast<double>(redundancy(network.centred_source.rows())));
-  a.small_model_worse = small_sigma0 > a.exact_sigma0;
+  a.small_model_worse = fit.result.sigma0 > a.exact_sigma0;
   a.model_error = largest_difference(a, network.centred_source);
   a.test_model_error = largest_difference(a, centred_test);
 }
