@@ -36,9 +36,12 @@ int run(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
     for (std::string& warning : fit_warnings(network, fit, prediction.points)) {
       warnings.push_back(std::move(warning));
     }
+    for (std::string& warning : height_warnings(network, inputs.forms)) {
+      warnings.push_back(std::move(warning));
+    }
     Outputs outputs = stage_output_file(invocation, inputs, fit, prediction);
-    stage_adjustment_report(
-        invocation, {network, fit, prediction.points, warnings, inputs.forms.convert()}, outputs);
+    stage_adjustment_report(invocation, {network, fit, prediction.points, warnings, inputs.forms},
+                            outputs);
     put_outputs_in_place(outputs);
     check_console(out);
     print_warnings(warnings, err);

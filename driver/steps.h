@@ -23,13 +23,7 @@ namespace helmert7 {
 
 /// The coordinate forms of the two sides; xyz for both unless --srccoords,
 /// --descoords or the configuration's keys srccoords, descoords name others.
-struct CoordinateForms {
-  geodesy::CoordinateForm source, target;
-  /// Whether the run converts: either side is other than xyz.
-  bool convert() const {
-    return source.kind != geodesy::FormKind::xyz || target.kind != geodesy::FormKind::xyz;
-  }
-};
+using CoordinateForms = geodesy::CoordinateForms;
 
 /// The three coordinate texts as the run takes them, and their numbers; the names
 /// of the points where point files give them. Test points from a point file are

@@ -183,4 +183,46 @@ Eigen::Vector3d to_geocentric(const CoordinateForm& form, const Eigen::Vector3d&
 Eigen::Vector3d from_geocentric(const CoordinateForm& form, const Eigen::Vector3d& xyz,
                                 int zone = 0);
 
+/// The coordinate forms of a run's two sides; xyz for both unless set.
+struct CoordinateForms {
+  CoordinateForm source, target;
+  /// Whether the run converts: either side is other than xyz.
+  bool convert() const { return source.kind != FormKind::xyz || target.kind != FormKind::xyz; }
+};
+
+// ---- Local frames ----------------------------------------------------------
+
+/// Geocentric points, one per row (metres).
+using PointRows = Eigen::Matrix<double, Eigen::Dynamic, 3>;
+
+/// The Earth's mean radius (metres), and how far from it a point of an xyz network
+/// may lie, as a share, to count as near the Earth's surface.
+constexpr double kEarthMeanRadius = 6371000.0;
+constexpr double kNearSurfaceShare = 0.01;
+
+/// Whether every point lies 0.99 to 1.01 mean radii from the origin.
+bool near_earth_surface(const PointRows& points);
+
+/// Geocentric residuals (X, Y, Z interleaved, metres) as north, east, up (one row a
+/// point) in the local frame of `ellipsoid` at each of `points`.
+PointRows north_east_up_residuals(const Ellipsoid& ellipsoid, const PointRows& points,
+                                  const Eigen::VectorXd& residuals);
+
+/// Heights above `ellipsoid` of geocentric points (metres).
+Eigen::VectorXd ellipsoidal_heights(const Ellipsoid& ellipsoid, const PointRows& points);
+
+/// Local motions of a network (seen at its centroid's north, east and up) that a
+/// similarity transformation makes.
+enum class LocalMotion {
+  shift_north, shift_east, shift_up, turn_north, turn_east, turn_up, scale
+};
+
+/// The motions that the horizontal components of `points` alone leave poorly
+/// determined: those whose standard error in a fit of the seven parameters to
+/// north and east components only exceeds `growth` times that of a fit to all
+/// three. Turns are about axes through the centroid; the local frame is of
+/// `ellipsoid` at each point.
+std::vector<LocalMotion> motions_without_heights(const Ellipsoid& ellipsoid,
+                                                 const PointRows& points, double growth);
+
 }  // namespace helmert7::geodesy

@@ -124,15 +124,19 @@ std::string helmert_terms(const ParameterVector& params) {
          " +s=" + format_shortest(params(6) * 1e6);
 }
 
+// The origin-based mapping as PROJ's helmert, coordinate-frame convention.
+std::string origin_helmert(const Fit& fit) {
+  return "+proj=helmert" + helmert_terms(fit.statistics.origin) + " +convention=coordinate_frame" +
+         (is_exact(fit) ? " +exact" : " +approx");
+}
+
 std::string proj_section(const Fit& fit) {
   const FitStatistics& statistics = fit.statistics;
   const Eigen::RowVector3d& pivot = fit.mapping.ave_src;
   const std::string form = is_exact(fit) ? " +exact" : " +approx";
   return "\n## PROJ (cct): origin-based, then about the source centroid, then origin-based "
-         "in the position-vector convention\n"
-         "+proj=helmert" +
-         helmert_terms(statistics.origin) + " +convention=coordinate_frame" + form +
-         "\n+proj=molobadekas" + helmert_terms(statistics.pivoted) +
+         "in the position-vector convention\n" +
+         origin_helmert(fit) + "\n+proj=molobadekas" + helmert_terms(statistics.pivoted) +
          " +px=" + format_shortest(pivot(0)) + " +py=" + format_shortest(pivot(1)) +
          " +pz=" + format_shortest(pivot(2)) + " +convention=coordinate_frame" +
          (is_exact(fit) ? " +exact" : "") + "\n+proj=helmert" +
@@ -249,13 +253,14 @@ std::string warning_section(const std::vector<std::string>& warnings) {
 }  // namespace
 
 std::string adjustment_report_text(const ReportContent& content) {
-  const auto& [network, fit, points, warnings, in_metres] = content;
+  const auto& [network, fit, points, warnings, forms] = content;
   const FitStatistics& statistics = fit.statistics;
   std::string text = std::string("# helmert7 ") + HELMERT7_VERSION + " adjustment report\n\n" +
-                     summary_section(fit, network.source.rows(), in_metres) + centred_section(fit) +
-                     origin_section(fit) +
+                     summary_section(fit, network.source.rows(), forms.convert()) +
+                     forms_section(network, forms) + centred_section(fit) + origin_section(fit) +
                      correlation_section(statistics.origin_correlations, fit.result.sigma0) +
-                     proj_section(fit) + residual_section(network, fit);
+                     proj_section(fit) + pipeline_section(network, forms, origin_helmert(fit)) +
+                     residual_section(network, fit) + local_residual_section(network, fit, forms);
   if (points.asked) {
     text += points.streamed && points.count > 0
                 ? streamed_section(points)

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "geodesy/geodesy.h"
 #include "model/model.h"
 
 namespace helmert7 {
@@ -57,13 +58,65 @@ struct ReportContent {
   const Fit& fit;
   const MappedPoints& points;
   const std::vector<std::string>& warnings;
-  bool in_metres = false;  ///< coordinate forms declare metres; else any unit
+  const geodesy::CoordinateForms& forms;  ///< of the two sides; with xyz alone, any unit
 };
 
-/// The adjustment report of --reportfile: summary, parameters of the centred model
-/// and origin-based ones in both conventions with standard errors and correlations,
-/// PROJ strings, residuals with Pope's outlier test, predicted points with standard
-/// errors, warnings.
+/// The adjustment report of --reportfile: summary, the coordinate forms (where a
+/// side has one), parameters of the centred model and origin-based ones in both
+/// conventions with standard errors and correlations, PROJ strings (and the
+/// pipeline between the forms), residuals with Pope's outlier test (and in north,
+/// east, up near the Earth's surface), predicted points with standard errors,
+/// warnings.
 std::string adjustment_report_text(const ReportContent& content);
+
+// ---- Coordinate forms -------------------------------------------------------
+
+/// A side's coordinate form with the zone of a gk3 or gk6 form that its PROJ
+/// definition holds (0 for the other forms).
+struct ZonedForm {
+  geodesy::CoordinateForm form;
+  int zone = 0;
+};
+
+/// The form of a side whose points have the geocentric centroid `centroid`: gk3 and
+/// gk6 take the zone that holds it.
+ZonedForm zoned_form(const geodesy::CoordinateForm& form, const Eigen::RowVector3d& centroid);
+
+/// "Gauss-Krueger, 3-degree zones, ... on iag1975 (a = 6378140 m, 1/f = 298.257)".
+std::string form_in_words(const ZonedForm& side);
+
+/// PROJ's definition of the form ("+proj=tmerc +lat_0=0 +lon_0=108 ..."); empty for xyz.
+std::string proj_definition(const ZonedForm& side);
+
+/// The PROJ pipeline from the source's form to the target's: inverse projection
+/// (or the swap of latitude and longitude), cart on the source's ellipsoid,
+/// `helmert` (a +proj=helmert string), inverse cart, projection. Points go in and
+/// come out in the columns the tool reads and writes, angles in degrees.
+std::string proj_pipeline(const ZonedForm& source, const ZonedForm& target,
+                          const std::string& helmert);
+
+/// Where every ellipsoidal height of a side with heights is 0: that the fit is
+/// two-dimensional in effect and which local motions the points leave poorly
+/// determined; empty otherwise.
+std::string flat_heights_note(const Network& network, const geodesy::CoordinateForms& forms);
+
+/// The report's section on the coordinate forms: each in words and in PROJ, what
+/// heights must be, flat_heights_note; empty where both sides are xyz.
+std::string forms_section(const Network& network, const geodesy::CoordinateForms& forms);
+
+/// The report's section with proj_pipeline and the columns it takes; empty where
+/// both sides are xyz.
+std::string pipeline_section(const Network& network, const geodesy::CoordinateForms& forms,
+                             const std::string& helmert);
+
+/// The report's residuals in north, east, up at each target point with their
+/// horizontal and vertical RMS, where both sides have forms or lie near the
+/// Earth's surface (xyz taken as geocentric on GRS80); else empty.
+std::string local_residual_section(const Network& network, const Fit& fit,
+                                   const geodesy::CoordinateForms& forms);
+
+/// The warning lines of the forms' heights (flat_heights_note, with advice).
+std::vector<std::string> height_warnings(const Network& network,
+                                         const geodesy::CoordinateForms& forms);
 
 }  // namespace helmert7

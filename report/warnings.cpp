@@ -143,4 +143,11 @@ std::vector<std::string> fit_warnings(const Network& network, const Fit& fit,
   return warnings;
 }
 
+std::vector<std::string> height_warnings(const Network& network,
+                                         const geodesy::CoordinateForms& forms) {
+  const std::string note = flat_heights_note(network, forms);
+  if (note.empty()) return {};
+  return {note + "; give ellipsoidal heights, or read those parameters as set by heights of 0"};
+}
+
 }  // namespace helmert7

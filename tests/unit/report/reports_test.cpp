@@ -174,7 +174,8 @@ std::string report_of(const Network& network, const MappedPoints& points) {
       assess_fit(network, estimate_parameters(network.centred_source, network.centred_target),
                  PointMatrix(0, 3));
   const std::vector<std::string> warnings = fit_warnings(network, fit, points);
-  return adjustment_report_text({network, fit, points, warnings});
+  const geodesy::CoordinateForms xyz;
+  return adjustment_report_text({network, fit, points, warnings, xyz});
 }
 
 // What the outlier line says: rounding, a test that can find one point only, or the test.
