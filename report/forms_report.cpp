@@ -22,13 +22,19 @@ constexpr double kWeakGrowth = 10;
 bool is_zoned(FormKind kind) { return kind == FormKind::gk3 || kind == FormKind::gk6; }
 bool is_grid(FormKind kind) { return kind != FormKind::xyz && kind != FormKind::geodetic; }
 
+// A whole number without an exponent (500000, not 5e+05), else the shortest text.
+std::string plain(double value) {
+  return value == std::floor(value) && std::fabs(value) < 1e15 ? format_fixed(value, 0)
+                                                              : format_shortest(value);
+}
+
 std::string ellipsoid_terms(const geodesy::Ellipsoid& ellipsoid) {
-  return "+a=" + format_shortest(ellipsoid.a) + " +rf=" + format_shortest(ellipsoid.inverse_flattening);
+  return "+a=" + plain(ellipsoid.a) + " +rf=" + plain(ellipsoid.inverse_flattening);
 }
 
 std::string ellipsoid_words(const geodesy::Ellipsoid& ellipsoid) {
-  return "on " + ellipsoid.name + " (a = " + format_shortest(ellipsoid.a) +
-         " m, 1/f = " + format_shortest(ellipsoid.inverse_flattening) + ")";
+  return "on " + ellipsoid.name + " (a = " + plain(ellipsoid.a) +
+         " m, 1/f = " + plain(ellipsoid.inverse_flattening) + ")";
 }
 
 double central_meridian(const ZonedForm& side) {
@@ -48,7 +54,7 @@ std::string grid_words(const ZonedForm& side) {
            ", easting, northing (m) and h: transverse Mercator, scale 0.9996, false easting "
            "500000 m" + (form.south ? ", false northing 10000000 m" : "") + ", ";
   }
-  const std::string meridian = format_shortest(central_meridian(side));
+  const std::string meridian = plain(central_meridian(side));
   if (form.kind == FormKind::gk) {
     return "Gauss-Krueger, x (north), y (east) (m) and h: transverse Mercator, central meridian " +
            meridian + ", scale 1, false easting 500000 m, ";
@@ -56,7 +62,7 @@ std::string grid_words(const ZonedForm& side) {
   return std::string("Gauss-Krueger, ") + (form.kind == FormKind::gk3 ? "3" : "6") +
          "-degree zones, x (north), y (east) with the zone number in front (m) and h; the "
          "PROJ definition holds zone " + std::to_string(side.zone) + " (central meridian " +
-         meridian + ", false easting " + format_shortest(false_easting(side)) +
+         meridian + ", false easting " + plain(false_easting(side)) +
          " m), that of the network's centroid, ";
 }
 
@@ -100,15 +106,16 @@ std::string columns_of(FormKind kind) {
 
 // Which zones the pipeline's grids hold, where a side counts zones.
 std::string zone_note(const ZonedForm& source, const ZonedForm& target) {
-  std::string text;
+  std::string zones;
   for (const ZonedForm* side : {&source, &target}) {
     if (side->zone == 0) continue;
-    text += std::string(text.empty() ? "; " : ", ") + (side == &source ? "source" : "target") +
-            " zone " + std::to_string(side->zone);
+    zones += std::string(zones.empty() ? "" : " and ") + (side == &source ? "source" : "target") +
+             " zone " + std::to_string(side->zone);
   }
-  return text.empty() ? text
-                      : text + " only, with the zone number in front of the eastings (other "
-                               "zones need their +lon_0 and +x_0)";
+  return zones.empty() ? zones
+                       : "; its grids are " + zones +
+                             ", eastings with the zone number in front (points of another zone "
+                             "need that zone's +lon_0 and +x_0)";
 }
 
 }  // namespace
@@ -145,8 +152,8 @@ std::string proj_definition(const ZonedForm& side) {
       return "+proj=utm +zone=" + std::to_string(form.utm_zone) + (form.south ? " +south " : " ") +
              ellipsoid + " +units=m";
     default:
-      return "+proj=tmerc +lat_0=0 +lon_0=" + format_shortest(central_meridian(side)) +
-             " +k=1 +x_0=" + format_shortest(false_easting(side)) + " +y_0=0 " + ellipsoid +
+      return "+proj=tmerc +lat_0=0 +lon_0=" + plain(central_meridian(side)) +
+             " +k=1 +x_0=" + plain(false_easting(side)) + " +y_0=0 " + ellipsoid +
              " +units=m +axis=neu";
   }
 }
