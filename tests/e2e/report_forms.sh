@@ -12,6 +12,30 @@ FIXTURES=$DATA/report_forms
 cp "$EXAMPLES/control_xian80_gk3.txt" "$EXAMPLES/control_cgcs2000_gk3.txt" \
   "$FIXTURES/geodetic_source.txt" "$FIXTURES/geodetic_target.txt" .
 
+# The Windows build's libm rounds the projection's last bits otherwise: there the
+# report's full-precision numbers (and near-zero values' signs) are compared
+# masked; their values are checked through the mapped points below.
+masked() { perl -pe 's/-?\d+\.\d{8,}(e[-+]\d+)?|-?\d\.\d+e[-+]\d+/<n>/g; s/-(0\.0+)(?![\d.])/$1/g' "$1"; }
+expect_report() {
+  if on_windows; then
+    perl -0777 -ne 'exit 1 if /(?<!\r)\n/' "$1" || fail "$1 has a line that does not end in CR LF"
+    output_lines "$1" | masked /dev/stdin >"$1.masked"
+    masked "$2" >"$1.expected"
+    expect_file "$1.masked" "$1.expected"
+  else
+    expect_output_file "$1" "$2"
+  fi
+}
+expect_pipeline() {
+  if on_windows; then
+    masked "$1" >"$1.masked"
+    masked "$2" >"$1.expected"
+    expect_file "$1.masked" "$1.expected"
+  else
+    expect_file "$1" "$2"
+  fi
+}
+
 # check_run NAME TEST SRC_FORM DES_FORM SRC DES: the report as NAME.report, its
 # pipeline as NAME.pipeline, the mapped test points beside cct's within 0.1 mm.
 check_run() {
@@ -19,9 +43,9 @@ check_run() {
   run_tool --inputsrc "$5" --inputdes "$6" --inputtest "$test" --outfile "$name.out" \
     --reportfile "$name.txt" --srccoords "$3" --descoords "$4"
   expect_status 0
-  expect_output_file "$name.txt" "$FIXTURES/$name.report"
   output_lines "$name.txt" | grep '^+proj=pipeline ' >"$name.pipeline"
-  expect_file "$name.pipeline" "$FIXTURES/$name.pipeline"
+  expect_report "$name.txt" "$FIXTURES/$name.report"
+  expect_pipeline "$name.pipeline" "$FIXTURES/$name.pipeline"
   output_lines "$name.out" | sed -n 's/^output=//p' | tr ',' '\n' | paste -d' ' - - - >"$name.mapped"
   # Angles (a value within 360) to 1e-9 degrees, metres to 1e-4.
   local worst
