@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The adjustment report of runs with coordinate forms, byte for byte: a 3-degree
-# Gauss-Krueger run (Xi'an 1980 to CGCS2000) and a geodetic one whose heights are
-# all 0 (with its warning). The report's PROJ pipeline is the one the fixtures were
+# Gauss-Krueger run (Xi'an 1980 to CGCS2000), a geodetic one whose heights are all
+# 0 (with its warning) and one from latitude and longitude to UTM. The report's PROJ pipeline is the one the fixtures were
 # made with (tests/data/e2e/report_forms/make_fixtures.sh), and cct's mapping of
 # the test points through it, kept there, agrees with the tool's to 0.1 mm
 # (1e-9 degrees of latitude and longitude).
@@ -10,7 +10,7 @@ source "$(dirname "$0")/lib.bash" "$@"
 
 FIXTURES=$DATA/report_forms
 cp "$EXAMPLES/control_xian80_gk3.txt" "$EXAMPLES/control_cgcs2000_gk3.txt" \
-  "$FIXTURES/geodetic_source.txt" "$FIXTURES/geodetic_target.txt" .
+  "$FIXTURES"/geodetic_*.txt "$FIXTURES"/utm_*.txt .
 
 # The Windows build's libm rounds the projection's last bits otherwise: there the
 # report's full-precision numbers (and near-zero values' signs) are compared
@@ -65,5 +65,9 @@ expect_text stderr ""
 check_run geodetic "34.27,108.95,0,34.50,109.02,0,34.21,108.63,0" geodetic:iag1975 \
   geodetic:cgcs2000 @geodetic_source.txt @geodetic_target.txt
 expect_stderr_line "^helmert7: warning: every height of the source and target points is 0: the fit is two-dimensional in effect; the horizontal coordinates alone leave the shift along the up direction, .* and the scale at the network's centroid poorly determined"
+
+check_run utm "34.27,108.95,402.00,34.50,109.02,480.50" geodetic:iag1975 utm:49N:cgcs2000 \
+  @utm_source.txt @utm_target.txt
+expect_text stderr ""
 
 finish
