@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Ellipsoids, geodetic <-> geocentric coordinates, the transverse Mercator
 // projection and the coordinate forms of point files ("xyz", "geodetic:wgs84",
-// "gk:krassovsky:117", "gk3:cgcs2000", "gk6:iag1975", "utm:50N:wgs84"). Pure
+// "gk:krassovsky:117", "gk3:cgcs2000", "gk6:iag1975", "utm:50N:wgs84"), and the
+// local north, east, up frame of residuals and of what heights determine. Pure
 // numerics: nothing here prints or touches files; what the user can mend throws
 // helmert7::Failure with a message that names the value.
 //

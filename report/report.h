@@ -2,9 +2,10 @@
 // The texts a run writes: the output file's parameter and prediction reports (C's
 // "%f" values joined by commas, as stored files and callers read them), the
 // adjustment report of --reportfile (UTF-8, full precision, for surveyors) and the
-// warnings of a successful fit. Lengths are in the unit of the coordinates, angles
-// in arc-seconds and radians, scale in ppm. Texts only: nothing here prints or
-// touches files.
+// warnings of a successful fit, with the report's texts of the coordinate forms
+// (PROJ definitions and pipeline, residuals in north, east, up). Lengths are in the
+// unit of the coordinates (metres with forms), angles in arc-seconds and radians,
+// scale in ppm. Texts only: nothing here prints or touches files.
 #pragma once
 
 #include <cstddef>
