@@ -311,10 +311,10 @@ void warn_degrees_as_xyz(Inputs& inputs) {
     return;
   inputs.form_warnings.push_back(
       "both sides look like latitude and longitude in degrees (every |x| <= 90 and |y| <= 180, "
-      "within " +
+      "x and y each spread over at most " +
       format_shortest(kDegreesExtent) +
-      " units), yet they were fitted as Cartesian coordinates: for geodetic coordinates give "
-      "--srccoords geodetic:ELLIPSOID and --descoords geodetic:ELLIPSOID (such as "
+      " units), fitted here as Cartesian coordinates: if they are degrees, give --srccoords "
+      "geodetic:ELLIPSOID and --descoords geodetic:ELLIPSOID (such as "
       "geodetic:wgs84)");
 }
 
