@@ -25,10 +25,10 @@ CoordinateForm form_of(const FormText& given) {
   }
 }
 
-// Where a point of a file is refused or warned of: "control.txt:7: ".
-std::string file_place(const CoordinateText& input, std::size_t line) {
+// Where a point of a file stands: "control.txt:7", named as the reader names it.
+std::string file_line(const CoordinateText& input, std::size_t line) {
   return (input.path == "-" ? std::string("standard input") : input.path) + ":" +
-         std::to_string(line) + ": ";
+         std::to_string(line);
 }
 
 // "the source point 2 (--inputsrc)", "control.txt:7: the source point 3 'P3'";
@@ -37,7 +37,8 @@ std::string point_label(const CoordinateText& input, std::size_t index, std::str
                         std::size_t line) {
   std::string label = std::string("the ") + input.role + " point " + std::to_string(index + 1);
   if (!name.empty()) label += " " + in_quotes(name);
-  return input.path.empty() ? label + " (" + input.origin + ")" : file_place(input, line) + label;
+  return input.path.empty() ? label + " (" + input.origin + ")"
+                            : file_line(input, line) + ": " + label;
 }
 
 // The label of point `index` of a list, with its name and line where its file gave them.
@@ -142,8 +143,7 @@ void note_far_test_point(Inputs& inputs, const StreamedChunk& chunk, std::size_t
   if (!far.far) return;
   FarPoints& noted = inputs.far_test_points;
   if (noted.count++ >= kFarPointsDescribed) return;
-  std::string place = file_place(inputs.test, chunk.lines[i]);
-  place.resize(place.size() - 2);  // without ": "
+  std::string place = file_line(inputs.test, chunk.lines[i]);
   if (!chunk.names[i].empty()) place += " " + in_quotes(chunk.names[i]);
   noted.described.push_back(place + " (" + far.degrees + " degrees from " + far.meridian + "; " +
                             far.advice + ")");
