@@ -216,9 +216,7 @@ CoordinateForms read_forms(const FormText& source, const FormText& target) {
   return {form_of(source), form_of(target)};
 }
 
-PointFields point_fields(const CoordinateForm& form) {
-  return {form.kind == FormKind::geodetic};
-}
+PointFields point_fields(const CoordinateForm& form) { return {form.kind == FormKind::geodetic}; }
 
 std::string angles_as_decimals(const CoordinateText& input, const CoordinateForm& form,
                                std::vector<geodesy::AngleStyle>& styles) {
@@ -257,8 +255,7 @@ std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mappe
                     geodesy::from_geocentric(inputs.forms.target, mapped.row(i).transpose(), zone),
                     style, joined);
     } catch (const Failure& failure) {
-      throw Failure("the mapped " + list_label(inputs.test, {}, {}, index) + ": " +
-                    failure.what());
+      throw Failure("the mapped " + list_label(inputs.test, {}, {}, index) + ": " + failure.what());
     }
   }
   return joined;

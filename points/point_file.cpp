@@ -24,8 +24,8 @@
 #endif
 
 #include "geodesy/geodesy.h"
-#include "points/points.h"
 #include "points/point_lines.h"
+#include "points/points.h"
 
 namespace helmert7 {
 namespace {
@@ -532,8 +532,8 @@ void PointForm::refuse_form(std::string_view text, std::size_t number) const {
                    (fields.size() >= 4 ? " (the first point line has no name)" : ""));
 }
 
-PointFile read_point_file(std::istream& in, const std::string& shown_name,
-                          std::size_t block_bytes, PointFields fields) {
+PointFile read_point_file(std::istream& in, const std::string& shown_name, std::size_t block_bytes,
+                          PointFields fields) {
   BlockReader blocks(in, shown_name, block_bytes);
   PointForm form(shown_name, fields.angles);
   PointFile file;

@@ -15,8 +15,8 @@
 namespace helmert7 {
 namespace {
 
-using MapPoints = std::function<void(double* xyz, std::size_t points,
-                                     const std::string_view* names, const std::size_t* lines)>;
+using MapPoints = std::function<void(double* xyz, std::size_t points, const std::string_view* names,
+                                     const std::size_t* lines)>;
 
 // Text that grows only as far as the longest text it held; it starts with room
 // for a batch of usual lines, which no short file touches.
@@ -110,8 +110,7 @@ bool read_chunk(LineCursor& lines, PointForm& form, Chunk& chunk) {
 }
 
 // The chunk's lines as they stood, their points mapped.
-void format_chunk(const Chunk& chunk, const PointForm& form, PointFields written,
-                  TextBuffer& out) {
+void format_chunk(const Chunk& chunk, const PointForm& form, PointFields written, TextBuffer& out) {
   for (std::size_t i = 0, point = 0; i < chunk.count; ++i) {
     if (!chunk.lines[i].is_point) {
       append_line(out, chunk.lines[i]);

@@ -75,13 +75,12 @@ PointFile read_point_file(std::istream& in, const std::string& shown_name,
 /// Throws Failure as read_point_file does, also for a point that maps to a
 /// non-finite coordinate, and passes on what `write` throws.
 constexpr std::size_t kPointChunk = 4096;
-std::size_t map_point_stream(std::istream& in, const std::string& shown_name,
-                             const std::function<void(double* xyz, std::size_t points,
-                                                      const std::string_view* names,
-                                                      const std::size_t* lines)>& map,
-                             const std::function<void(std::string_view text)>& write,
-                             std::size_t block_bytes = kPointBlockBytes, PointFields read = {},
-                             PointFields written = {});
+std::size_t map_point_stream(
+    std::istream& in, const std::string& shown_name,
+    const std::function<void(double* xyz, std::size_t points, const std::string_view* names,
+                             const std::size_t* lines)>& map,
+    const std::function<void(std::string_view text)>& write,
+    std::size_t block_bytes = kPointBlockBytes, PointFields read = {}, PointFields written = {});
 
 /// Refuses a path to read points from that names a directory, a device or a
 /// socket: "cannot read SHOWN: it is a directory, not a file of points". Files,

@@ -31,10 +31,14 @@ TEST(AnglesAsDecimals, ReadsDmsAnglesOfGeodeticTextsOnly) {
     std::vector<double> numbers;
     std::vector<AngleStyle> styles;
   } cases[] = {
-      {"geodetic:wgs84", "30:30:00,117:15:00,10,-0:30:00, 1:00:00.5 ,0",
-       {30.5, 117.25, 10, -0.5, 1 + 0.5 / 3600, 0}, {AngleStyle::dms, AngleStyle::dms}},
+      {"geodetic:wgs84",
+       "30:30:00,117:15:00,10,-0:30:00, 1:00:00.5 ,0",
+       {30.5, 117.25, 10, -0.5, 1 + 0.5 / 3600, 0},
+       {AngleStyle::dms, AngleStyle::dms}},
       {"geodetic:wgs84", "30.5,117:15:00,10,", {30.5, 117.25, 10}, {AngleStyle::decimal}},
-      {"geodetic:wgs84", "-30 : 30 : 36,1,2", {-(30 + 30.0 / 60 + 36.0 / 3600), 1, 2},
+      {"geodetic:wgs84",
+       "-30 : 30 : 36,1,2",
+       {-(30 + 30.0 / 60 + 36.0 / 3600), 1, 2},
        {AngleStyle::dms}},
       {"gk3:cgcs2000", "3800000,36500000,10", {3800000, 36500000, 10}, {}},
   };
@@ -98,8 +102,11 @@ TEST(DegreesAsXyz, WarnsWhereBothSidesLookLikeLatitudeAndLongitude) {
   } cases[] = {
       {"both sides degrees", degrees, shifted, "xyz", true},
       {"south and west", {-34, -70, 0, -35, -71, 0, -34.5, -73, 0}, degrees, "xyz", true},
-      {"one side geocentric", degrees,
-       {-1790000, 5020000, 3570000, -1800000, 5010000, 3560000, 0, 0, 0}, "xyz", false},
+      {"one side geocentric",
+       degrees,
+       {-1790000, 5020000, 3570000, -1800000, 5010000, 3560000, 0, 0, 0},
+       "xyz",
+       false},
       {"x beyond 90", {91, 1, 0, 92, 2, 0, 93, 1, 0}, degrees, "xyz", false},
       {"y beyond 180", {1, 179, 0, 2, 181, 0, 3, 180, 0}, degrees, "xyz", false},
       {"spread over more than 5 units", {1, 1, 0, 2, 7, 0, 3, 1, 0}, degrees, "xyz", false},
@@ -145,11 +152,14 @@ TEST(StreamedTestPoints, RefusalsNameFileLineAndPoint) {
     std::vector<double> values;
     const char* failure;
   } cases[] = {
-      {"geodetic:wgs84", {30, 117, 0, 30, 117, 0, 95, 117, 0},
+      {"geodetic:wgs84",
+       {30, 117, 0, 30, 117, 0, 95, 117, 0},
        "pts.txt:6: the test point 3 'T3': latitude 95 lies beyond -90..90 degrees"},
-      {"geodetic:wgs84", {30, -361, 0},
+      {"geodetic:wgs84",
+       {30, -361, 0},
        "pts.txt:2: the test point 1 'T1': longitude -361 lies beyond -360..360 degrees"},
-      {"gk3:cgcs2000", {3800000, 36500000, 0, 3800000, 500000, 0},
+      {"gk3:cgcs2000",
+       {3800000, 36500000, 0, 3800000, 500000, 0},
        "pts.txt:4: the test point 2 'T2': easting 500000.000000 has no zone number in front"},
   };
   for (const auto& c : cases) {

@@ -42,16 +42,20 @@ TEST(AngleFields, ReadsDecimalAndDmsAnglesWithTheirLines) {
     std::vector<double> coordinates;
     std::vector<std::size_t> lines;
   } cases[] = {
-      {"blanks, names", "P1 30:31:12.3456 117:30:00 45.5\nP2 30.5 -117.25 10\n",
-       {dms(30, 31, 12.3456), dms(117, 30, 0), 45.5, 30.5, -117.25, 10}, {1, 2}},
-      {"south and west", "P1 -0:30:00 -117:15:36 0\n",
-       {-0.5, -dms(117, 15, 36), 0}, {1}},
-      {"commas, a remark", "P1,30:30:00,117:00:00.5,10,pillar\n",
-       {30.5, dms(117, 0, 0.5), 10}, {1}},
+      {"blanks, names",
+       "P1 30:31:12.3456 117:30:00 45.5\nP2 30.5 -117.25 10\n",
+       {dms(30, 31, 12.3456), dms(117, 30, 0), 45.5, 30.5, -117.25, 10},
+       {1, 2}},
+      {"south and west", "P1 -0:30:00 -117:15:36 0\n", {-0.5, -dms(117, 15, 36), 0}, {1}},
+      {"commas, a remark",
+       "P1,30:30:00,117:00:00.5,10,pillar\n",
+       {30.5, dms(117, 0, 0.5), 10},
+       {1}},
       {"no names", "30:30:00 117:15:00 10\n", {30.5, 117.25, 10}, {1}},
       {"header, comments and blank lines",
        "name lat lon h\n# control\n\nA 1:00:00 2:00:00 3\n\nB 4 5 6\n",
-       {1, 2, 3, 4, 5, 6}, {4, 6}},
+       {1, 2, 3, 4, 5, 6},
+       {4, 6}},
       {"CR LF", "A 1:30:00 2 3\r\nB 4 5:15:00 6\r\n", {1.5, 2, 3, 4, 5.25, 6}, {1, 2}},
   };
   for (const auto& c : cases) {
@@ -128,25 +132,37 @@ TEST(AngleFields, WritesMappedAnglesInEachLinesStyle) {
     std::vector<double> values;
     std::string written;
   } cases[] = {
-      {"d:m:s stays d:m:s", "P1 30:31:12.3456 117:30:00 45.5 pillar\n", kAngles,
+      {"d:m:s stays d:m:s",
+       "P1 30:31:12.3456 117:30:00 45.5 pillar\n",
+       kAngles,
        {dms(30, 31, 12.3456), -dms(117, 30, 0.5), 45.5},
        "P1 30:31:12.345600 -117:30:00.500000 45.500000 pillar\n"},
-      {"decimal stays decimal", "P1,30.5,117.25,10\n", kAngles, {30.5, -117.25, 10},
+      {"decimal stays decimal",
+       "P1,30.5,117.25,10\n",
+       kAngles,
+       {30.5, -117.25, 10},
        "P1,30.5000000000,-117.2500000000,10.000000\n"},
-      {"each line its own style", "# c\nA 1:00:00 2 3\r\nB 4 5:00:00 6", kAngles,
-       {1.5, 2.25, 3}, "# c\nA 1:30:00.000000 2:15:00.000000 3.000000" +
-                           std::string(
+      {"each line its own style",
+       "# c\nA 1:00:00 2 3\r\nB 4 5:00:00 6",
+       kAngles,
+       {1.5, 2.25, 3},
+       "# c\nA 1:30:00.000000 2:15:00.000000 3.000000" +
+           std::string(
 #ifdef _WIN32
-                               "\n"
+               "\n"
 #else
-                               "\r\n"
+               "\r\n"
 #endif
-                               ) +
-                           "B 1.5000000000 2.2500000000 3.000000"},
-      {"grid in, decimal out", "T1 3800000 36500000 10 x\n", PointFields{},
-       {34.25, 108, 12.5}, "T1 34.2500000000 108.0000000000 12.500000 x\n"},
+               ) +
+           "B 1.5000000000 2.2500000000 3.000000"},
+      {"grid in, decimal out",
+       "T1 3800000 36500000 10 x\n",
+       PointFields{},
+       {34.25, 108, 12.5},
+       "T1 34.2500000000 108.0000000000 12.500000 x\n"},
   };
-  for (const auto& c : cases) EXPECT_EQ(streamed(c.text, c.read, c.values).text, c.written) << c.rule;
+  for (const auto& c : cases)
+    EXPECT_EQ(streamed(c.text, c.read, c.values).text, c.written) << c.rule;
 }
 
 TEST(AngleFields, StreamedPointsComeWithTheirLines) {

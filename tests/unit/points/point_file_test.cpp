@@ -379,7 +379,10 @@ TEST(PointStream, RefusesABadLineAndANonFiniteResult) {
   std::istringstream in("A 1 2 3\n");
   try {
     map_point_stream(
-        in, "map.txt", [](double* xyz, std::size_t, const std::string_view*, const std::size_t*) { xyz[1] = HUGE_VAL; },
+        in, "map.txt",
+        [](double* xyz, std::size_t, const std::string_view*, const std::size_t*) {
+          xyz[1] = HUGE_VAL;
+        },
         [](std::string_view) {});
     FAIL() << "no failure";
   } catch (const Failure& e) {
@@ -524,14 +527,15 @@ TEST(PointStream, AFailedWriteEndsTheStream) {
   }
   std::istringstream bad(text + "Q 1 2 x\n");
   std::size_t writes = 0, lines = 0;
-  EXPECT_THROW(map_point_stream(
-                   bad, "map.txt", [](double*, std::size_t, const std::string_view*, const std::size_t*) {},
-                   [&](std::string_view chunk) {
-                     ++writes;
-                     lines += static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\n'));
-                   },
-                   kBlock),
-               Failure);
+  EXPECT_THROW(
+      map_point_stream(
+          bad, "map.txt", [](double*, std::size_t, const std::string_view*, const std::size_t*) {},
+          [&](std::string_view chunk) {
+            ++writes;
+            lines += static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\n'));
+          },
+          kBlock),
+      Failure);
   EXPECT_GT(writes, 3u);
   EXPECT_LT(lines, 2000u);
 }
