@@ -60,11 +60,7 @@ CASES
 run_tool --inputsrc @src_gk.txt --inputdes @des_gk.txt --inputtest @far_gk.txt \
   --outfile mapped_far.txt "${GRID[@]}"
 expect_status 0
-# (the control points' rounding to 0.1 mm may add a line of its own)
-far=$(grep -c "test points lie" stderr)
-[ "$far" -eq 1 ] || fail "far points: $far warnings on them in $(cat stderr)"
-grep -Eq "^helmert7: warning: 5 test points lie more than 3.5 degrees of longitude from the central meridian of gk3:iag1975, where the zone's distortion grows: far_gk.txt:2 'F2' \(4.00 degrees from 108; it belongs in 3-degree zone 37\), far_gk.txt:3 'F3' \(4.10 degrees from 108; it belongs in 3-degree zone 37\), far_gk.txt:4 'F4' \(4.20 degrees from 108; it belongs in 3-degree zone 37\) and 2 more$" stderr ||
-  fail "far points: $(cat stderr)"
+expect_stderr_line "^helmert7: warning: 5 test points lie more than 3.5 degrees of longitude from the central meridian of gk3:iag1975, where the zone's distortion grows: far_gk.txt:2 'F2' \(4.00 degrees from 108; it belongs in 3-degree zone 37\), far_gk.txt:3 'F3' \(4.10 degrees from 108; it belongs in 3-degree zone 37\), far_gk.txt:4 'F4' \(4.20 degrees from 108; it belongs in 3-degree zone 37\) and 2 more$"
 [ "$(output_lines mapped_far.txt | wc -l)" -eq 6 ] || fail "far points: $(output_lines mapped_far.txt)"
 
 # Latitudes and longitudes given as xyz on both sides: mapped, with a warning

@@ -50,9 +50,9 @@ echo "$TEST" | mapped | awk "$dms"' NR == 2 { print "# checked twice"
 # The control points in 3-degree Gauss-Krueger coordinates of zone 36 (central
 # meridian 108), x north, y east with the zone in front, both sides.
 ZONE36="+proj=tmerc +lon_0=108 +k=1 +x_0=36500000 +axis=neu"
-echo "$CONTROL" | awk '{ print $3, $2, $4 }' | cct -d 4 +proj=pipeline +step $ZONE36 $IAG75 |
+echo "$CONTROL" | awk '{ print $3, $2, $4 }' | cct -d 6 +proj=pipeline +step $ZONE36 $IAG75 |
   awk '{ printf "P%d %s %s %s\n", NR, $1, $2, $3 }' >src_gk.txt
-echo "$CONTROL" | awk '{ print $3, $2, $4 }' | cct -d 4 +proj=pipeline +step +proj=cart $IAG75 \
+echo "$CONTROL" | awk '{ print $3, $2, $4 }' | cct -d 6 +proj=pipeline +step +proj=cart $IAG75 \
   +step $HELMERT +step +inv +proj=cart $GRS80 +step $ZONE36 $GRS80 |
   awk '{ printf "P%d %s %s %s\n", NR, $1, $2, $3 }' >des_gk.txt
 
