@@ -2,6 +2,7 @@
 // The coordinate forms of a run: each side's points go to geocentric coordinates
 // on their own ellipsoid before the fit, and the mapped test points come back into
 // the target's form after it. With both forms xyz none of this runs.
+#include <algorithm>
 #include <cmath>
 
 #include "driver/steps.h"
@@ -24,12 +25,27 @@ CoordinateForm form_of(const FormText& given) {
   }
 }
 
-// "the source point 3 'P3' in 'control.txt'", "the test point 2 (--inputtest)"
-std::string point_label(const CoordinateText& input, const std::vector<std::string>& names,
-                        std::size_t index) {
+// Where a point of a file stands: "control.txt:7", named as the reader names it.
+std::string file_line(const CoordinateText& input, std::size_t line) {
+  return (input.path == "-" ? std::string("standard input") : input.path) + ":" +
+         std::to_string(line);
+}
+
+// "the source point 2 (--inputsrc)", "control.txt:7: the source point 3 'P3'";
+// `index` counts from 0, `line` is that of a point file's point.
+std::string point_label(const CoordinateText& input, std::size_t index, std::string_view name,
+                        std::size_t line) {
   std::string label = std::string("the ") + input.role + " point " + std::to_string(index + 1);
-  if (index < names.size()) label += " " + in_quotes(names[index]);
-  return label + (input.path.empty() ? " (" + input.origin + ")" : " in " + in_quotes(input.path));
+  if (!name.empty()) label += " " + in_quotes(name);
+  return input.path.empty() ? label + " (" + input.origin + ")"
+                            : file_line(input, line) + ": " + label;
+}
+
+// The label of point `index` of a list, with its name and line where its file gave them.
+std::string list_label(const CoordinateText& input, const std::vector<std::string>& names,
+                       const std::vector<std::size_t>& lines, std::size_t index) {
+  return point_label(input, index, index < names.size() ? names[index] : std::string_view(),
+                     index < lines.size() ? lines[index] : 0);
 }
 
 // The zone a grid point belongs in, for the warning: of the form's own zone width,
@@ -43,27 +59,46 @@ std::string zone_advice(const CoordinateForm& form, double longitude) {
          std::to_string(geodesy::zone_containing(zoning, longitude));
 }
 
-void warn_far_from_meridian(const CoordinateForm& form, const Eigen::Vector3d& values,
-                            const std::string& label, std::vector<std::string>& warnings) {
-  if (form.kind == FormKind::xyz || form.kind == FormKind::geodetic) return;
+// A grid point beyond kZoneHalfWidthWarning degrees from its central meridian:
+// how far, from which meridian, and the zone it belongs in.
+struct FarOffset {
+  bool far = false;
+  std::string degrees, meridian, advice;
+};
+
+FarOffset far_offset(const CoordinateForm& form, const Eigen::Vector3d& values) {
+  if (form.kind == FormKind::xyz || form.kind == FormKind::geodetic) return {};
   const geodesy::GridPlace place = geodesy::grid_place(form, values);
   const double offset =
       geodesy::offset_from_meridian(place.position.longitude, place.central_meridian);
-  if (std::fabs(offset) <= kZoneHalfWidthWarning) return;
-  warnings.push_back(label + " lies " + format_fixed(std::fabs(offset), 2) +
-                     " degrees of longitude from the central meridian " +
-                     format_shortest(place.central_meridian) + " of " + form.text +
-                     ", where the "
-                     "zone's distortion grows; " +
-                     zone_advice(form, place.position.longitude));
+  if (std::fabs(offset) <= kZoneHalfWidthWarning) return {};
+  return {true, format_fixed(std::fabs(offset), 2), format_shortest(place.central_meridian),
+          zone_advice(form, place.position.longitude)};
 }
 
-void convert_list(const CoordinateForm& form, const CoordinateText& input,
-                  const std::vector<std::string>& names, CoordinateList& list,
+void warn_far_from_meridian(const CoordinateForm& form, const Eigen::Vector3d& values,
+                            const std::string& label, std::vector<std::string>& warnings) {
+  const FarOffset far = far_offset(form, values);
+  if (!far.far) return;
+  warnings.push_back(label + " lies " + far.degrees +
+                     " degrees of longitude from the central meridian " + far.meridian + " of " +
+                     form.text + ", where the zone's distortion grows; " + far.advice);
+}
+
+// A side's points and what names them in messages.
+struct SidePoints {
+  const CoordinateText& input;
+  const std::vector<std::string>& names;
+  const std::vector<std::size_t>& lines;
+  CoordinateList& list;
+};
+
+void convert_list(const CoordinateForm& form, const SidePoints& side,
                   std::vector<std::string>& warnings) {
+  CoordinateList& list = side.list;
   for (std::size_t i = 0; i + 2 < list.size(); i += 3) {
     const Eigen::Vector3d values(list[i], list[i + 1], list[i + 2]);
-    const std::string label = point_label(input, names, i / 3);
+    const std::string label = list_label(side.input, side.names, side.lines, i / 3);
     try {
       warn_far_from_meridian(form, values, label, warnings);
       const Eigen::Vector3d xyz = geodesy::to_geocentric(form, values);
@@ -88,20 +123,91 @@ std::vector<int> kept_zones(const Inputs& inputs) {
     try {
       zones.push_back(kept_zone(inputs.forms, {list[i], list[i + 1], list[i + 2]}));
     } catch (const Failure& failure) {
-      throw Failure(point_label(inputs.test, {}, i / 3) + ": " + failure.what());
+      throw Failure(list_label(inputs.test, {}, {}, i / 3) + ": " + failure.what());
     }
   }
   return zones;
 }
 
-// A mapped (geocentric) test point in the target's form; `index` counts from 0.
-Eigen::Vector3d in_target_form(const Inputs& inputs, const Eigen::Vector3d& xyz, int zone,
-                               std::size_t index) {
-  try {
-    return geodesy::from_geocentric(inputs.forms.target, xyz, zone);
-  } catch (const Failure& failure) {
-    throw Failure("the mapped " + point_label(inputs.test, {}, index) + ": " + failure.what());
+// The label of point `i` of a streamed chunk.
+std::string chunk_label(const Inputs& inputs, const StreamedChunk& chunk, std::size_t i) {
+  return point_label(inputs.test, chunk.first - 1 + i, chunk.names[i], chunk.lines[i]);
+}
+
+// Streamed test points described by name in the one warning; the rest are counted.
+constexpr std::size_t kFarPointsDescribed = 3;
+
+void note_far_test_point(Inputs& inputs, const StreamedChunk& chunk, std::size_t i,
+                         const Eigen::Vector3d& values) {
+  const FarOffset far = far_offset(inputs.forms.source, values);
+  if (!far.far) return;
+  FarPoints& noted = inputs.far_test_points;
+  if (noted.count++ >= kFarPointsDescribed) return;
+  std::string place = file_line(inputs.test, chunk.lines[i]);
+  if (!chunk.names[i].empty()) place += " " + in_quotes(chunk.names[i]);
+  noted.described.push_back(place + " (" + far.degrees + " degrees from " + far.meridian + "; " +
+                            far.advice + ")");
+}
+
+// A mapped test point's values in the target's form: latitude and longitude as
+// angles of `style`, the rest "%f".
+void append_values(const CoordinateForm& target, const Eigen::Vector3d& values,
+                   geodesy::AngleStyle style, std::string& joined) {
+  for (int axis = 0; axis < 3; ++axis) {
+    if (!joined.empty()) joined += ',';
+    joined += target.kind == FormKind::geodetic && axis < 2
+                  ? geodesy::format_degrees(values[axis], style)
+                  : format_number(values[axis]);
   }
+}
+
+// The pieces of a text between its commas.
+std::vector<std::string_view> comma_pieces(std::string_view text) {
+  std::vector<std::string_view> pieces;
+  for (std::size_t start = 0;;) {
+    const std::size_t comma = text.find(',', start);
+    pieces.push_back(text.substr(start, comma - start));
+    if (comma == std::string_view::npos) return pieces;
+    start = comma + 1;
+  }
+}
+
+std::string_view trimmed(std::string_view piece) {
+  const char* const blanks = " \t\n\v\f\r";
+  const std::size_t first = piece.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  return piece.substr(first, piece.find_last_not_of(blanks) + 1 - first);
+}
+
+// Piece `index` of a geodetic text, a latitude or longitude, as a decimal.
+std::string angle_as_decimal(const CoordinateText& input, std::string_view piece,
+                             std::size_t index) {
+  if (geodesy::angle_style_of(piece) == geodesy::AngleStyle::decimal) return std::string(piece);
+  try {
+    std::string angle(piece);  // blanks are decoration, as in every coordinate text
+    angle.erase(std::remove(angle.begin(), angle.end(), ' '), angle.end());
+    return format_shortest(geodesy::read_degrees(trimmed(angle)));
+  } catch (const Failure& failure) {
+    throw Failure(std::string("cannot read the ") + input.role + " points (" + input.origin +
+                  "): point " + std::to_string(index / 3 + 1) + ": " + failure.what());
+  }
+}
+
+// Whether every point of a list lies within |x| <= 90, |y| <= 180, its x and its
+// y each spread over at most kDegreesExtent.
+constexpr double kDegreesExtent = 5;
+
+bool looks_like_degrees(const CoordinateList& list) {
+  if (list.size() < 3) return false;
+  double low[2] = {list[0], list[1]}, high[2] = {list[0], list[1]};
+  for (std::size_t i = 0; i + 2 < list.size(); i += 3) {
+    if (!(std::fabs(list[i]) <= 90 && std::fabs(list[i + 1]) <= 180)) return false;
+    for (int axis = 0; axis < 2; ++axis) {
+      low[axis] = std::min(low[axis], list[i + axis]);
+      high[axis] = std::max(high[axis], list[i + axis]);
+    }
+  }
+  return high[0] - low[0] <= kDegreesExtent && high[1] - low[1] <= kDegreesExtent;
 }
 
 }  // namespace
@@ -110,57 +216,103 @@ CoordinateForms read_forms(const FormText& source, const FormText& target) {
   return {form_of(source), form_of(target)};
 }
 
+PointFields point_fields(const CoordinateForm& form) { return {form.kind == FormKind::geodetic}; }
+
+std::string angles_as_decimals(const CoordinateText& input, const CoordinateForm& form,
+                               std::vector<geodesy::AngleStyle>& styles) {
+  if (form.kind != FormKind::geodetic) return input.text;
+  const std::vector<std::string_view> pieces = comma_pieces(input.text);
+  std::string text;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    if (i > 0) text += ',';
+    if (i % 3 == 0) styles.push_back(geodesy::angle_style_of(pieces[i]));
+    text += i % 3 < 2 ? angle_as_decimal(input, pieces[i], i) : std::string(pieces[i]);
+  }
+  return text;
+}
+
 void convert_to_geocentric(Inputs& inputs) {
-  if (inputs.forms.target.kind == FormKind::geodetic && !inputs.test.path.empty())
-    throw Failure("a test point file cannot yet be mapped into geodetic coordinates (" +
-                  inputs.forms.target.text + "): give the test points as a coordinate text");
-  convert_list(inputs.forms.source, inputs.source, inputs.source_names, inputs.source_list,
+  convert_list(inputs.forms.source,
+               {inputs.source, inputs.source_names, inputs.source_lines, inputs.source_list},
                inputs.form_warnings);
-  convert_list(inputs.forms.target, inputs.target, inputs.target_names, inputs.target_list,
+  convert_list(inputs.forms.target,
+               {inputs.target, inputs.target_names, inputs.target_lines, inputs.target_list},
                inputs.form_warnings);
   inputs.test_zones = kept_zones(inputs);
-  convert_list(inputs.forms.source, inputs.test, {}, inputs.test_list, inputs.form_warnings);
+  convert_list(inputs.forms.source, {inputs.test, {}, {}, inputs.test_list}, inputs.form_warnings);
 }
 
 std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mapped) {
-  const CoordinateForm& target = inputs.forms.target;
   std::string joined;
   for (Eigen::Index i = 0; i < mapped.rows(); ++i) {
     const std::size_t index = static_cast<std::size_t>(i);
     const int zone = index < inputs.test_zones.size() ? inputs.test_zones[index] : 0;
-    const Eigen::Vector3d values = in_target_form(inputs, mapped.row(i).transpose(), zone, index);
-    for (int axis = 0; axis < 3; ++axis) {
-      if (!joined.empty()) joined += ',';
-      joined += target.kind == FormKind::geodetic && axis < 2
-                    ? geodesy::format_degrees(values[axis], geodesy::AngleStyle::decimal)
-                    : format_number(values[axis]);
+    const geodesy::AngleStyle style = index < inputs.test_styles.size()
+                                          ? inputs.test_styles[index]
+                                          : geodesy::AngleStyle::decimal;
+    try {
+      append_values(inputs.forms.target,
+                    geodesy::from_geocentric(inputs.forms.target, mapped.row(i).transpose(), zone),
+                    style, joined);
+    } catch (const Failure& failure) {
+      throw Failure("the mapped " + list_label(inputs.test, {}, {}, index) + ": " + failure.what());
     }
   }
   return joined;
 }
 
-std::vector<int> test_points_to_geocentric(const Inputs& inputs, double* xyz, std::size_t points,
-                                           std::size_t first) {
+std::vector<int> test_points_to_geocentric(Inputs& inputs, const StreamedChunk& chunk) {
   if (!inputs.forms.convert()) return {};
-  std::vector<int> zones(points);
-  for (std::size_t i = 0; i < points; ++i) {
-    Eigen::Map<Eigen::Vector3d> point(xyz + 3 * i);
+  std::vector<int> zones(chunk.points);
+  for (std::size_t i = 0; i < chunk.points; ++i) {
+    Eigen::Map<Eigen::Vector3d> point(chunk.xyz + 3 * i);
     try {
       zones[i] = kept_zone(inputs.forms, point);
+      note_far_test_point(inputs, chunk, i, point);
       point = geodesy::to_geocentric(inputs.forms.source, point);
     } catch (const Failure& failure) {
-      throw Failure(point_label(inputs.test, {}, first - 1 + i) + ": " + failure.what());
+      throw Failure(chunk_label(inputs, chunk, i) + ": " + failure.what());
     }
   }
   return zones;
 }
 
-void mapped_points_to_target_form(const Inputs& inputs, const std::vector<int>& zones, double* xyz,
-                                  std::size_t first) {
+void mapped_points_to_target_form(const Inputs& inputs, const std::vector<int>& zones,
+                                  const StreamedChunk& chunk) {
   for (std::size_t i = 0; i < zones.size(); ++i) {
-    Eigen::Map<Eigen::Vector3d> point(xyz + 3 * i);
-    point = in_target_form(inputs, point, zones[i], first - 1 + i);
+    Eigen::Map<Eigen::Vector3d> point(chunk.xyz + 3 * i);
+    try {
+      point = geodesy::from_geocentric(inputs.forms.target, point, zones[i]);
+    } catch (const Failure& failure) {
+      throw Failure(chunk_label(inputs, chunk, i) + " once mapped: " + failure.what());
+    }
   }
+}
+
+void warn_far_test_points(Inputs& inputs) {
+  const FarPoints& far = inputs.far_test_points;
+  if (far.count == 0) return;
+  std::string described;
+  for (const std::string& each : far.described) described += (described.empty() ? "" : ", ") + each;
+  const std::size_t rest = far.count - far.described.size();
+  inputs.form_warnings.push_back(
+      std::to_string(far.count) + (far.count == 1 ? " test point lies" : " test points lie") +
+      " more than 3.5 degrees of longitude from the central meridian of " +
+      inputs.forms.source.text + ", where the zone's distortion grows: " + described +
+      (rest > 0 ? " and " + std::to_string(rest) + " more" : ""));
+}
+
+void warn_degrees_as_xyz(Inputs& inputs) {
+  if (inputs.forms.convert() || !looks_like_degrees(inputs.source_list) ||
+      !looks_like_degrees(inputs.target_list))
+    return;
+  inputs.form_warnings.push_back(
+      "both sides look like latitude and longitude in degrees (every |x| <= 90 and |y| <= 180, "
+      "x and y each spread over at most " +
+      format_shortest(kDegreesExtent) +
+      " units), fitted here as Cartesian coordinates: if they are degrees, give --srccoords "
+      "geodetic:ELLIPSOID and --descoords geodetic:ELLIPSOID (such as "
+      "geodetic:wgs84)");
 }
 
 }  // namespace helmert7

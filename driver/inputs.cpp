@@ -145,16 +145,23 @@ std::unique_ptr<std::istream> open_point_file(const CoordinateText& input) {
   return open_for_reading(input.path, shown);
 }
 
-// The common points of a point file, with their names when it gives them.
-CoordinateList read_points(const CoordinateText& input, std::vector<std::string>& names) {
-  PointFile points = read_point_file(*open_point_file(input), input.path);
+// The common points of a point file of `form`, with their lines, and their names
+// when it gives them.
+CoordinateList read_points(const CoordinateText& input, const geodesy::CoordinateForm& form,
+                           std::vector<std::string>& names, std::vector<std::size_t>& lines) {
+  PointFile points =
+      read_point_file(*open_point_file(input), input.path, kPointBlockBytes, point_fields(form));
   names = std::move(points.names);
+  lines = std::move(points.lines);
   return std::move(points.coordinates);
 }
 
-CoordinateList parsed(const CoordinateText& input) {
+// The numbers of a coordinate text of `form`; the style of each point's latitude
+// goes to `styles` where the form is geodetic.
+CoordinateList parsed(const CoordinateText& input, const geodesy::CoordinateForm& form,
+                      std::vector<geodesy::AngleStyle>& styles) {
   try {
-    return read_numbers(input.text);
+    return read_numbers(angles_as_decimals(input, form, styles));
   } catch (const std::logic_error& e) {  // std::invalid_argument, std::out_of_range
     const std::string what = e.what();
     // Blanks or tabs between two numbers are the likely cause.
@@ -234,6 +241,19 @@ void check_distinct_files(const Invocation& invocation, const Inputs& inputs,
   if (inputs.test.path == "-") check_not_standard_input(invocation);
 }
 
+// The source and target points, from their texts or point files.
+void read_sides(Inputs& inputs) {
+  std::vector<geodesy::AngleStyle> unused;
+  inputs.source_list = inputs.source.path.empty()
+                           ? parsed(inputs.source, inputs.forms.source, unused)
+                           : read_points(inputs.source, inputs.forms.source, inputs.source_names,
+                                         inputs.source_lines);
+  inputs.target_list = inputs.target.path.empty()
+                           ? parsed(inputs.target, inputs.forms.target, unused)
+                           : read_points(inputs.target, inputs.forms.target, inputs.target_names,
+                                         inputs.target_lines);
+}
+
 }  // namespace
 
 Inputs read_inputs(const Invocation& invocation) {
@@ -252,16 +272,14 @@ Inputs read_inputs(const Invocation& invocation) {
   }
   check_distinct_files(invocation, inputs, configuration);
   check_present(inputs);
-  inputs.source_list = inputs.source.path.empty() ? parsed(inputs.source)
-                                                  : read_points(inputs.source, inputs.source_names);
-  inputs.target_list = inputs.target.path.empty() ? parsed(inputs.target)
-                                                  : read_points(inputs.target, inputs.target_names);
+  read_sides(inputs);
   if (inputs.test.path.empty()) {
-    inputs.test_list = parsed(inputs.test);
+    inputs.test_list = parsed(inputs.test, inputs.forms.source, inputs.test_styles);
   } else if (inputs.test.path != "-") {
     inputs.test_file = open_point_file(inputs.test);
   }
   if (inputs.forms.convert()) convert_to_geocentric(inputs);
+  warn_degrees_as_xyz(inputs);
   return inputs;
 }
 

@@ -52,16 +52,20 @@ void stream_test_points(const Invocation& invocation, Inputs& inputs, const Fit&
   prediction.points.count = map_point_stream(
       from_stdin ? std::cin : *inputs.test_file, from_stdin ? "standard input" : inputs.test.path,
       [&fit, &inputs, &survey, &prediction, mapped = std::size_t{0}](
-          double* xyz, std::size_t points, const std::string_view* names) mutable {
-        const std::vector<int> zones = test_points_to_geocentric(inputs, xyz, points, mapped + 1);
+          double* xyz, std::size_t points, const std::string_view* names,
+          const std::size_t* lines) mutable {
+        const StreamedChunk chunk{xyz, points, names, lines, mapped + 1};
+        const std::vector<int> zones = test_points_to_geocentric(inputs, chunk);
         survey.add(xyz, points);
         const std::ptrdiff_t worst = survey.worst() - static_cast<std::ptrdiff_t>(mapped);
         if (worst >= 0) prediction.points.worst_name = names[worst];
         map_in_place(fit.mapping, xyz, points);
-        mapped_points_to_target_form(inputs, zones, xyz, mapped + 1);
+        mapped_points_to_target_form(inputs, zones, chunk);
         mapped += points;
       },
-      [&output](std::string_view text) { output.write(text); });
+      [&output](std::string_view text) { output.write(text); }, kPointBlockBytes,
+      point_fields(inputs.forms.source), point_fields(inputs.forms.target));
+  warn_far_test_points(inputs);
   prediction.points.farthest = survey.farthest();
   prediction.points.model_error = survey.model_error();
   prediction.points.errors = spread_of(survey.errors());

@@ -17,6 +17,7 @@
 #include "files/files.h"
 #include "geodesy/geodesy.h"
 #include "model/model.h"
+#include "points/points.h"
 #include "report/report.h"
 
 namespace helmert7 {
@@ -25,8 +26,15 @@ namespace helmert7 {
 /// --descoords or the configuration's keys srccoords, descoords name others.
 using CoordinateForms = geodesy::CoordinateForms;
 
+/// Streamed test points more than 3.5 degrees from their central meridian: the
+/// first few described, the rest only counted, for one warning line.
+struct FarPoints {
+  std::vector<std::string> described;
+  std::size_t count = 0;
+};
+
 /// The three coordinate texts as the run takes them, and their numbers; the names
-/// of the points where point files give them. Test points from a point file are
+/// of the points and their lines where point files give them. Test points from a point file are
 /// not read here: the file is opened, to be streamed into the output file. Where
 /// the forms convert, the lists hold geocentric coordinates.
 struct Inputs {
@@ -34,8 +42,12 @@ struct Inputs {
   CoordinateForms forms;
   std::vector<std::string> form_warnings;  ///< grid points far from their central meridian
   std::vector<int> test_zones;  ///< the zone prefix each mapped test point keeps (0: its own zone)
+  /// The style of each test point's latitude in a coordinate text (geodetic sources).
+  std::vector<geodesy::AngleStyle> test_styles;
+  FarPoints far_test_points;  ///< of a streamed test point file
   CoordinateList source_list, target_list, test_list;
   std::vector<std::string> source_names, target_names;
+  std::vector<std::size_t> source_lines, target_lines;  ///< the line of each point in its file
   std::unique_ptr<std::istream> test_file;  ///< the test point file; null for standard input
 };
 
@@ -77,20 +89,47 @@ CoordinateForms read_forms(const FormText& source, const FormText& target);
 /// meridian. Throws Failure naming the point and what cannot be a coordinate.
 void convert_to_geocentric(Inputs& inputs);
 
+/// A coordinate text of `form` as read_numbers reads it: a geodetic form's d:m:s
+/// latitudes and longitudes written as decimals, the style of each point's
+/// latitude added to `styles`; other forms' texts as they stand. Throws Failure
+/// naming the text's origin and the point for a bad d:m:s angle.
+std::string angles_as_decimals(const CoordinateText& input, const geodesy::CoordinateForm& form,
+                               std::vector<geodesy::AngleStyle>& styles);
+
+/// Whether the point files' fields of `form` hold angles (geodetic latitude and longitude).
+PointFields point_fields(const geodesy::CoordinateForm& form);
+
 /// The mapped test points (geocentric) in the target's form, joined by commas:
-/// latitude and longitude with 10 decimals, grid coordinates and heights "%f".
+/// latitude and longitude in the style of the test point's own latitude (10
+/// decimals, or d:m:s), grid coordinates and heights "%f".
 std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mapped);
 
-/// Takes `points` triples of a streamed test point file in place from the source's
-/// form to geocentric coordinates; `first` is the 1-based number of the first of
-/// them. Returns the zone each keeps in the target's form (none without forms).
-std::vector<int> test_points_to_geocentric(const Inputs& inputs, double* xyz,
-                                           std::size_t points, std::size_t first);
+/// A chunk of a streamed test point file: `points` triples, their names and
+/// lines, and the 1-based number of the first of them.
+struct StreamedChunk {
+  double* xyz;
+  std::size_t points;
+  const std::string_view* names;
+  const std::size_t* lines;
+  std::size_t first;
+};
 
-/// Takes mapped geocentric triples in place into the target's form, one for each
-/// of `zones`, as test_points_to_geocentric returned them.
+/// Takes a chunk's triples in place from the source's form to geocentric
+/// coordinates, noting in inputs.far_test_points grid points far from their
+/// central meridian. Returns the zone each keeps in the target's form (none
+/// without forms). Throws Failure "FILE:LINE: the test point ...: ...".
+std::vector<int> test_points_to_geocentric(Inputs& inputs, const StreamedChunk& chunk);
+
+/// Adds the one warning for the far streamed test points, when there are any.
+void warn_far_test_points(Inputs& inputs);
+
+/// Warns where both sides are xyz and look like latitude and longitude in degrees.
+void warn_degrees_as_xyz(Inputs& inputs);
+
+/// Takes a chunk's mapped geocentric triples in place into the target's form, one
+/// for each of `zones`, as test_points_to_geocentric returned them.
 void mapped_points_to_target_form(const Inputs& inputs, const std::vector<int>& zones,
-                                  double* xyz, std::size_t first);
+                                  const StreamedChunk& chunk);
 
 /// Checks the common points, pairs them (by name when both files name them),
 /// builds their matrices and centroids, prints them, and centres them.

@@ -23,8 +23,9 @@
 #include <windows.h>
 #endif
 
-#include "points/points.h"
+#include "geodesy/geodesy.h"
 #include "points/point_lines.h"
+#include "points/points.h"
 
 namespace helmert7 {
 namespace {
@@ -253,6 +254,19 @@ bool parse_number(std::string_view text, double& value) {
          std::isfinite(value);
 }
 
+// A coordinate: a number, or where `angle` an angle in degrees, which only a
+// field with a ':' can be beyond a number (d:m:s).
+bool parse_coordinate(std::string_view text, bool angle, double& value) {
+  if (parse_number(text, value)) return true;
+  if (!angle || geodesy::angle_style_of(text) != geodesy::AngleStyle::dms) return false;
+  try {
+    value = geodesy::read_degrees(text);
+    return true;
+  } catch (const Failure&) {
+    return false;
+  }
+}
+
 // Whether a field holds a number, whole or as one of its blank-separated parts.
 bool holds_number(std::string_view field) {
   double ignored;
@@ -269,12 +283,12 @@ struct LineForm {
   bool point = false;
 };
 
-LineForm split_form(std::string_view line, char separator) {
+LineForm split_form(std::string_view line, char separator, bool angles) {
   const std::vector<Field> fields = all_fields(line, separator);
   LineForm form{separator, fields.size() >= 4, fields.size() >= 3};
   double ignored;
   for (std::size_t i = form.named; form.point && i < form.named + 3u; ++i) {
-    form.point = parse_number(text_of(line, fields[i]), ignored);
+    form.point = parse_coordinate(text_of(line, fields[i]), angles && i < form.named + 2u, ignored);
   }
   return form;
 }
@@ -282,13 +296,13 @@ LineForm split_form(std::string_view line, char separator) {
 // The first of ';', ',' and blanks that the line holds under which it reads as a
 // point, so that a trailing field may hold the others ("T1 1 2 3 left,of,gate");
 // when none does, the first it holds, as the line is then refused.
-LineForm form_of(std::string_view line) {
+LineForm form_of(std::string_view line, bool angles) {
   for (const char separator : {';', ',', ' '}) {
     if (separator != ' ' && line.find(separator) == std::string_view::npos) continue;
-    const LineForm form = split_form(line, separator);
+    const LineForm form = split_form(line, separator, angles);
     if (form.point) return form;
   }
-  return split_form(line, separator_of(line));
+  return split_form(line, separator_of(line), angles);
 }
 
 // A line with words where x, y and z stand and no number before them: "name,x,y,z",
@@ -413,7 +427,7 @@ std::string PointForm::where(std::size_t number) const { return line_place(shown
 bool PointForm::decide_form(std::string_view text) {
   const bool first = !seen_line_;
   seen_line_ = true;
-  const LineForm form = form_of(text);
+  const LineForm form = form_of(text, angles_);
   if (!form.point && first && is_header(text)) return false;
   separator_ = form.separator;
   named_ = form.named;
@@ -467,10 +481,23 @@ void PointForm::read_point(PaddedView padded, std::size_t number, PointLine& lin
   if (named_ ? found < 4 : found != 3) refuse_form(text, number);
   const std::size_t x = named_ ? 1 : 0;
   line.name = named_ ? fields[0] : Field{0, 0};
+  std::copy(fields + x, fields + x + 3, line.coordinates);
+  read_fields(text, line.coordinates, number, xyz);
+}
+
+// The three coordinates of a line split into fields.
+void PointForm::read_fields(std::string_view text, const Field* fields, std::size_t number,
+                            double* xyz) const {
   for (int c = 0; c < 3; ++c) {
-    line.coordinates[c] = fields[x + c];
-    if (!parse_number(text_of(text, fields[x + c]), xyz[c])) {
-      refuse_number(text, fields[x + c], c, number);
+    const std::string_view value = text_of(text, fields[c]);
+    if (parse_number(value, xyz[c])) continue;
+    if (!angles_ || c == 2 || geodesy::angle_style_of(value) != geodesy::AngleStyle::dms) {
+      refuse_number(text, fields[c], c, number);
+    }
+    try {
+      xyz[c] = geodesy::read_degrees(value);
+    } catch (const Failure& failure) {
+      throw Failure(where(number) + failure.what() + (c == 0 ? " (latitude)" : " (longitude)"));
     }
   }
 }
@@ -505,10 +532,10 @@ void PointForm::refuse_form(std::string_view text, std::size_t number) const {
                    (fields.size() >= 4 ? " (the first point line has no name)" : ""));
 }
 
-PointFile read_point_file(std::istream& in, const std::string& shown_name,
-                          std::size_t block_bytes) {
+PointFile read_point_file(std::istream& in, const std::string& shown_name, std::size_t block_bytes,
+                          PointFields fields) {
   BlockReader blocks(in, shown_name, block_bytes);
-  PointForm form(shown_name);
+  PointForm form(shown_name, fields.angles);
   PointFile file;
   std::unordered_map<std::string, std::size_t> first_line_of;
   PointLine line;
@@ -520,6 +547,7 @@ PointFile read_point_file(std::istream& in, const std::string& shown_name,
       form.read(*text, lines.number(), line, xyz);
       if (!line.is_point) continue;
       file.coordinates.insert(file.coordinates.end(), xyz, xyz + 3);
+      file.lines.push_back(lines.number());
       if (!form.named()) continue;
       std::string name(text_of(line.text, line.name));
       const auto [found, added] = first_line_of.emplace(name, lines.number());

@@ -123,7 +123,8 @@ class LineCursor {
 /// The form of a point file's lines, decided by its first lines and then held.
 class PointForm {
  public:
-  explicit PointForm(const std::string& shown_name) : shown_name_(shown_name) {}
+  PointForm(const std::string& shown_name, bool angles)
+      : shown_name_(shown_name), angles_(angles) {}
 
   /// Reads line `number` into `line`; a point's x, y, z go to `xyz`. Throws
   /// Failure "FILE:LINE: ..." for a bad point line.
@@ -139,11 +140,14 @@ class PointForm {
   bool decide_form(std::string_view text);
   bool read_plain_point(PaddedView text, PointLine& line, double* xyz) const;
   void read_point(PaddedView text, std::size_t number, PointLine& line, double* xyz) const;
+  void read_fields(std::string_view text, const Field* fields, std::size_t number,
+                   double* xyz) const;
   [[noreturn]] void refuse_number(std::string_view text, const Field& field, int axis,
                                   std::size_t number) const;
   [[noreturn]] void refuse_form(std::string_view text, std::size_t number) const;
 
   const std::string& shown_name_;
+  bool angles_;  // latitude and longitude may be d:m:s
   bool seen_line_ = false;
   bool form_known_ = false;
   bool named_ = false;

@@ -8,14 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "geodesy/geodesy.h"
 #include "points/point_lines.h"
 #include "points/points.h"
 
 namespace helmert7 {
 namespace {
 
-using MapPoints =
-    std::function<void(double* xyz, std::size_t points, const std::string_view* names)>;
+using MapPoints = std::function<void(double* xyz, std::size_t points, const std::string_view* names,
+                                     const std::size_t* lines)>;
 
 // Text that grows only as far as the longest text it held; it starts with room
 // for a batch of usual lines, which no short file touches.
@@ -48,8 +49,18 @@ std::string_view written_end(std::string_view end) {
   return end;
 }
 
-// The line with its x, y, z fields replaced by the mapped values, and its end.
-void append_mapped(TextBuffer& out, const PointLine& line, const double* xyz) {
+// A mapped angle in the style of the line's first field (the latitude it had).
+std::size_t put_angle(char* p, const PointLine& line, double degrees) {
+  const Field& first = line.coordinates[0];
+  const std::string_view given = line.text.substr(first.begin, first.end - first.begin);
+  const std::string text = geodesy::format_degrees(degrees, geodesy::angle_style_of(given));
+  std::copy(text.begin(), text.end(), p);
+  return text.size();
+}
+
+// The line with its x, y, z fields replaced by the mapped values, and its end;
+// with `angles` the first two written as angles.
+void append_mapped(TextBuffer& out, const PointLine& line, const double* xyz, bool angles) {
   const std::string_view end = written_end(line.end);
   char* const start = out.room(line.text.size() + 3 * kNumberCapacity + end.size());
   char* p = start;
@@ -57,7 +68,7 @@ void append_mapped(TextBuffer& out, const PointLine& line, const double* xyz) {
   for (int c = 0; c < 3; ++c) {
     const Field& field = line.coordinates[c];
     p = std::copy(line.text.data() + copied, line.text.data() + field.begin, p);
-    p += put_number(p, xyz[c]);
+    p += angles && c < 2 ? put_angle(p, line, xyz[c]) : put_number(p, xyz[c]);
     copied = field.end;
   }
   p = std::copy(line.text.data() + copied, line.text.data() + line.text.size(), p);
@@ -99,7 +110,7 @@ bool read_chunk(LineCursor& lines, PointForm& form, Chunk& chunk) {
 }
 
 // The chunk's lines as they stood, their points mapped.
-void format_chunk(const Chunk& chunk, const PointForm& form, TextBuffer& out) {
+void format_chunk(const Chunk& chunk, const PointForm& form, PointFields written, TextBuffer& out) {
   for (std::size_t i = 0, point = 0; i < chunk.count; ++i) {
     if (!chunk.lines[i].is_point) {
       append_line(out, chunk.lines[i]);
@@ -110,7 +121,7 @@ void format_chunk(const Chunk& chunk, const PointForm& form, TextBuffer& out) {
       throw Failure(form.where(chunk.line_numbers[point]) +
                     "the point maps to a non-finite coordinate (too large)");
     }
-    append_mapped(out, chunk.lines[i], xyz);
+    append_mapped(out, chunk.lines[i], xyz, written.angles);
     ++point;
   }
 }
@@ -119,9 +130,9 @@ void format_chunk(const Chunk& chunk, const PointForm& form, TextBuffer& out) {
 
 std::size_t map_point_stream(std::istream& in, const std::string& shown_name, const MapPoints& map,
                              const std::function<void(std::string_view text)>& write,
-                             std::size_t block_bytes) {
+                             std::size_t block_bytes, PointFields read, PointFields written) {
   BlockReader blocks(in, shown_name, block_bytes);
-  PointForm form(shown_name);
+  PointForm form(shown_name, read.angles);
   Chunk chunk;
   const std::size_t batch_bytes = block_bytes / 4;  // text is written in batches this large
   TextBuffer text(2 * batch_bytes);
@@ -132,8 +143,8 @@ std::size_t map_point_stream(std::istream& in, const std::string& shown_name, co
     for (bool more = true; more;) {
       more = read_chunk(lines, form, chunk);
       if (chunk.count == 0) break;
-      map(chunk.xyz.data(), chunk.points, chunk.names.data());
-      format_chunk(chunk, form, text);
+      map(chunk.xyz.data(), chunk.points, chunk.names.data(), chunk.line_numbers.data());
+      format_chunk(chunk, form, written, text);
       total += chunk.points;
       if (text.text().size() < batch_bytes) continue;
       write(text.text());

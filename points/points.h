@@ -2,8 +2,9 @@
 // Point files: one point to a line, "[name] x y z [anything else]", read whole
 // for the common points, or streamed for the points to map, whose lines are
 // written back with only x, y and z replaced. Coordinates are decimal numbers in
-// any unit; names are kept as bytes. Failures throw Failure "FILE:LINE: what is
-// wrong"; nothing here prints.
+// any unit, or on request latitude and longitude in degrees (decimal or d:m:s)
+// before a height; names are kept as bytes. Failures throw Failure "FILE:LINE:
+// what is wrong"; nothing here prints.
 #pragma once
 
 #include <cstddef>
@@ -17,11 +18,22 @@
 
 namespace helmert7 {
 
-/// The common points of a point file: x, y, z of each point in file order, and
-/// their names when the file gives them (else `names` is empty).
+/// The common points of a point file: x, y, z of each point in file order, the
+/// line each stands on, and their names when the file gives them (else `names` is
+/// empty).
 struct PointFile {
   std::vector<double> coordinates;
+  std::vector<std::size_t> lines;
   std::vector<std::string> names;
+};
+
+/// What the x, y, z fields of a file's point lines hold: numbers (the default), or
+/// with `angles` latitude and longitude in degrees and a height, the angles
+/// decimal or d:m:s ("30:31:12.3456", a leading '-' for south or west). Written
+/// angles take the style of the line's own first field: d:m:s with the seconds to
+/// 6 decimals where it holds a ':', else decimal with 10 decimals.
+struct PointFields {
+  bool angles = false;
 };
 
 /// Bytes read from a file at a time (at most kLongestLine); tests pass smaller
@@ -42,28 +54,33 @@ constexpr std::size_t kLongestLine = std::size_t{1} << 20;
 /// or more a name, x, y, z and fields kept as they stand. CR LF and LF alike; a
 /// UTF-8 byte-order mark is skipped. Numbers are decimal, finite. A name may not
 /// repeat; a line may not reach 1 MiB; the file holds one point at least. Throws
-/// Failure "FILE:LINE: what is wrong", FILE being `shown_name`.
+/// Failure "FILE:LINE: what is wrong", FILE being `shown_name`. With
+/// `fields.angles` the first two coordinates may also be d:m:s angles.
 PointFile read_point_file(std::istream& in, const std::string& shown_name,
-                          std::size_t block_bytes = kPointBlockBytes);
+                          std::size_t block_bytes = kPointBlockBytes, PointFields fields = {});
 
 /// Streams a file of points to map (names may repeat), read as read_point_file
 /// reads it (no points is no fault): reads `block_bytes` of the file at a time,
 /// lets `map` replace the x, y, z triples of at most kPointChunk points at a time
-/// in place (given their names too, empty in a file without names), and passes
+/// in place (given their names too, empty in a file without names, and their line
+/// numbers), and passes
 /// the rewritten text to `write` a batch at a time, in file order: every line as
 /// it stood, its line end too (none after a last line that had none), a point line
-/// with its x, y, z fields replaced by the mapped values in the number text form.
+/// with its x, y, z fields replaced by the mapped values in the number text form
+/// (with `written.angles` the first two as angles, see PointFields). The fields
+/// are read as `read` says.
 /// The text is for a file written in text mode: on Windows, where such a file gets
 /// CR LF for "\n", a CR LF line end is passed as "\n". Memory does not grow with
 /// the file. Returns the number of points.
 /// Throws Failure as read_point_file does, also for a point that maps to a
 /// non-finite coordinate, and passes on what `write` throws.
 constexpr std::size_t kPointChunk = 4096;
-std::size_t map_point_stream(std::istream& in, const std::string& shown_name,
-                             const std::function<void(double* xyz, std::size_t points,
-                                                      const std::string_view* names)>& map,
-                             const std::function<void(std::string_view text)>& write,
-                             std::size_t block_bytes = kPointBlockBytes);
+std::size_t map_point_stream(
+    std::istream& in, const std::string& shown_name,
+    const std::function<void(double* xyz, std::size_t points, const std::string_view* names,
+                             const std::size_t* lines)>& map,
+    const std::function<void(std::string_view text)>& write,
+    std::size_t block_bytes = kPointBlockBytes, PointFields read = {}, PointFields written = {});
 
 /// Refuses a path to read points from that names a directory, a device or a
 /// socket: "cannot read SHOWN: it is a directory, not a file of points". Files,

@@ -8,6 +8,74 @@
 # files alike.
 source "$(dirname "$0")/lib.bash" "$@"
 
+# ---- Point files and d:m:s angles, from fixtures committed with make_fixtures.sh
+# (tests/data/e2e/forms), so that these checks run without PROJ, under Wine too.
+cp "$DATA"/forms/*.txt .
+GEODETIC=(--srccoords geodetic:iag1975 --descoords geodetic:cgcs2000)
+GRID=(--srccoords gk3:iag1975 --descoords gk3:cgcs2000)
+# "v1,v2,v3,..." of the points of a comma-separated point file, comments left out.
+csv_values() { grep -v '^#' "$1" | cut -d, -f2-4 | paste -sd, -; }
+# "v1,v2,v3,..." of a point file with names and blanks.
+blank_values() { grep -v '^#' "$1" | awk '{ printf "%s%s,%s,%s", (NR > 1 ? "," : ""), $2, $3, $4 }'; }
+
+# A geodetic test point file streamed into a geodetic target: each line's latitude
+# and longitude in the style of its own latitude, heights "%f", every other byte
+# as it stood. Source control points in d:m:s and decimal, target's decimal.
+run_tool --inputsrc @src_control.txt --inputdes @des_control.txt --inputtest @test_geodetic.txt \
+  --outfile mapped_geodetic.txt "${GEODETIC[@]}"
+expect_status 0
+[ ! -s stderr ] || fail "geodetic stream: warnings $(cat stderr)"
+expect_output_file mapped_geodetic.txt test_geodetic_expected.txt
+
+# The same points as texts, d:m:s in the source's and the test points' values, from
+# a configuration file: the mapped text keeps each point's style.
+printf 'src=%s\ndes=%s\ntest=%s\nsrccoords=geodetic:iag1975\ndescoords=geodetic:cgcs2000\n' \
+  "$(blank_values src_control.txt)" "$(blank_values des_control.txt)" \
+  "$(csv_values test_geodetic.txt)" >angles.ini
+run_tool --inputfile angles.ini --outfile angles.out
+expect_status 0
+[ "$(output_lines angles.out | sed -n 's/^output=//p')" = "$(csv_values test_geodetic_expected.txt)" ] ||
+  fail "d:m:s texts: mapped $(output_lines angles.out | sed -n 's/^output=//p')"
+
+# Refusals name the file and line (and the point's name), or the text and point.
+printf 'P1 34.11 108.52 412.30\n\nP2 91 109.31 398.72\nP3 34.63 108.77 520.14\n' >bad_latitude.txt
+printf 'P1 34.11 108.52 412.30\nP2 34:61:00 109.31 398.72\n' >bad_angle.txt
+printf 'T1,34.27,108.95,402\nT2,34:16:12,-400:00:00,480.5\n' >bad_longitude.txt
+printf 'T1 3796958.8506 36518411.7717 400\nT2 3796958.8506 518411.7717 400\n' >no_zone.txt
+while IFS='|' read -r pattern args; do
+  # shellcheck disable=SC2086  # the arguments are words
+  expect_refused_before_report "$pattern" $args
+done <<'CASES'
+^helmert7: bad_latitude.txt:3: the source point 2 'P2': latitude 91 lies beyond -90..90 degrees$|--inputsrc @bad_latitude.txt --inputdes @des_control.txt --srccoords geodetic:iag1975 --descoords geodetic:cgcs2000
+^helmert7: bad_angle.txt:2: angle '34:61:00': minutes and seconds must be below 60 \(latitude\)$|--inputsrc @src_control.txt --inputdes @bad_angle.txt --srccoords geodetic:iag1975 --descoords geodetic:cgcs2000
+^helmert7: bad_longitude.txt:2: the test point 2 'T2': longitude -400 lies beyond -360..360 degrees$|--inputsrc @src_control.txt --inputdes @des_control.txt --inputtest @bad_longitude.txt --srccoords geodetic:iag1975 --descoords geodetic:cgcs2000
+^helmert7: no_zone.txt:2: the test point 2 'T2': easting 518411.771700 has no zone number in front|--inputsrc @src_gk.txt --inputdes @des_gk.txt --inputtest @no_zone.txt --srccoords gk3:iag1975 --descoords gk3:cgcs2000
+^helmert7: cannot read the test points \(--inputtest\): point 2: angle '34:1:60': minutes and seconds must be below 60$|--inputsrc @src_control.txt --inputdes @des_control.txt --inputtest 34.1,108,0,34:1:60,108,0 --srccoords geodetic:iag1975 --descoords geodetic:cgcs2000
+^helmert7: src_control.txt:2: '34:06:36.000000' is not a number \(x\)$|--inputsrc @src_control.txt --inputdes @des_control.txt
+^helmert7: cannot read the source points \(--inputsrc\): invalid stod argument|--inputsrc 34.1,108,0:00:01 --inputdes @des_control.txt --srccoords geodetic:iag1975 --descoords geodetic:cgcs2000
+CASES
+
+# Streamed grid points far from their central meridian: one warning line names
+# the first three with file and line and counts the rest; every point is mapped.
+run_tool --inputsrc @src_gk.txt --inputdes @des_gk.txt --inputtest @far_gk.txt \
+  --outfile mapped_far.txt "${GRID[@]}"
+expect_status 0
+expect_stderr_line "^helmert7: warning: 5 test points lie more than 3.5 degrees of longitude from the central meridian of gk3:iag1975, where the zone's distortion grows: far_gk.txt:2 'F2' \(4.00 degrees from 108; it belongs in 3-degree zone 37\), far_gk.txt:3 'F3' \(4.10 degrees from 108; it belongs in 3-degree zone 37\), far_gk.txt:4 'F4' \(4.20 degrees from 108; it belongs in 3-degree zone 37\) and 2 more$"
+[ "$(output_lines mapped_far.txt | wc -l)" -eq 6 ] || fail "far points: $(output_lines mapped_far.txt)"
+
+# Latitudes and longitudes given as xyz on both sides: mapped, with a warning
+# that suggests the geodetic forms; control points of their own form stay silent.
+blank_values des_control.txt >des_degrees.txt
+run_tool --inputsrc "$(blank_values src_control.txt | sed 's/:[0-9.:]*//g')" \
+  --inputdes "$(cat des_degrees.txt)" --outfile degrees.txt
+expect_status 0
+grep -Eq "^helmert7: warning: both sides look like latitude and longitude in degrees .*--srccoords geodetic:ELLIPSOID and --descoords geodetic:ELLIPSOID" stderr ||
+  fail "degrees as xyz: no warning in $(cat stderr)"
+run_tool --inputsrc "$(blank_values src_gk.txt)" --inputdes "$(blank_values des_gk.txt)" --outfile gk_xyz.txt
+expect_status 0
+[ ! -s stderr ] || fail "grid coordinates as xyz: warnings $(cat stderr)"
+
+
 command -v cct >/dev/null || { fail "cct (Debian proj-bin) is not installed"; finish; }
 
 IAG75="+a=6378140 +rf=298.257"

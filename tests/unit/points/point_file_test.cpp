@@ -118,7 +118,7 @@ std::string mapped(const std::string& text, std::size_t* points = nullptr,
   std::string out;
   const std::size_t count = map_point_stream(
       in, "map.txt",
-      [](double* xyz, std::size_t n, const std::string_view*) {
+      [](double* xyz, std::size_t n, const std::string_view*, const std::size_t*) {
         for (std::size_t i = 0; i < n; ++i) {
           xyz[3 * i] += 1000;
           xyz[3 * i + 1] += 2000;
@@ -366,7 +366,7 @@ TEST(PointStream, GivesEachPointItsName) {
     std::vector<std::string> names;
     map_point_stream(
         in, "map.txt",
-        [&names](double*, std::size_t n, const std::string_view* given) {
+        [&names](double*, std::size_t n, const std::string_view* given, const std::size_t*) {
           names.insert(names.end(), given, given + n);
         },
         [](std::string_view) {}, 7);
@@ -379,7 +379,10 @@ TEST(PointStream, RefusesABadLineAndANonFiniteResult) {
   std::istringstream in("A 1 2 3\n");
   try {
     map_point_stream(
-        in, "map.txt", [](double* xyz, std::size_t, const std::string_view*) { xyz[1] = HUGE_VAL; },
+        in, "map.txt",
+        [](double* xyz, std::size_t, const std::string_view*, const std::size_t*) {
+          xyz[1] = HUGE_VAL;
+        },
         [](std::string_view) {});
     FAIL() << "no failure";
   } catch (const Failure& e) {
@@ -412,7 +415,7 @@ TEST(PointStream, LargeInputsGoThroughInChunks) {
   std::string last;
   const std::size_t count = map_point_stream(
       in, "generated",
-      [&](double*, std::size_t n, const std::string_view*) {
+      [&](double*, std::size_t n, const std::string_view*, const std::size_t*) {
         ++calls;
         largest_call = std::max(largest_call, n);
       },
@@ -511,7 +514,7 @@ TEST(PointStream, AFailedWriteEndsTheStream) {
     std::size_t calls = 0;
     try {
       map_point_stream(
-          in, "map.txt", [](double*, std::size_t, const std::string_view*) {},
+          in, "map.txt", [](double*, std::size_t, const std::string_view*, const std::size_t*) {},
           [&](std::string_view) {
             if (calls++ == failing) throw Failure("No space left on device");
           },
@@ -524,14 +527,15 @@ TEST(PointStream, AFailedWriteEndsTheStream) {
   }
   std::istringstream bad(text + "Q 1 2 x\n");
   std::size_t writes = 0, lines = 0;
-  EXPECT_THROW(map_point_stream(
-                   bad, "map.txt", [](double*, std::size_t, const std::string_view*) {},
-                   [&](std::string_view chunk) {
-                     ++writes;
-                     lines += static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\n'));
-                   },
-                   kBlock),
-               Failure);
+  EXPECT_THROW(
+      map_point_stream(
+          bad, "map.txt", [](double*, std::size_t, const std::string_view*, const std::size_t*) {},
+          [&](std::string_view chunk) {
+            ++writes;
+            lines += static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\n'));
+          },
+          kBlock),
+      Failure);
   EXPECT_GT(writes, 3u);
   EXPECT_LT(lines, 2000u);
 }
