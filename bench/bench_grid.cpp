@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
   const auto split = std::find(words.begin(), words.end(), "--");
   if (words.size() < 5 || split == words.end() || split - words.begin() < 4 ||
       split + 1 == words.end()) {
-    std::fprintf(stderr, "usage: bench_grid PAIRS CCT_INPUT CCT_OUTPUT TOOL ARGS... -- cct ARGS...\n");
+    std::fprintf(stderr,
+                 "usage: bench_grid PAIRS CCT_INPUT CCT_OUTPUT TOOL ARGS... -- cct ARGS...\n");
     return 2;
   }
   const std::vector<std::string> tool(words.begin() + 3, split), cct(split + 1, words.end());
