@@ -131,15 +131,5 @@ SinCos meridian_sincos(double degrees) {
   return sincos_degrees(degrees);
 }
 
-SinCos turned_east(const SinCos& longitude, const SinCos& meridian) {
-  return {longitude.sin * meridian.cos + longitude.cos * meridian.sin,
-          longitude.cos * meridian.cos - longitude.sin * meridian.sin};
-}
-
-SinCos turned_west(const SinCos& longitude, const SinCos& meridian) {
-  return {longitude.sin * meridian.cos - longitude.cos * meridian.sin,
-          longitude.cos * meridian.cos + longitude.sin * meridian.sin};
-}
-
 }  // namespace detail
 }  // namespace helmert7::geodesy

@@ -19,8 +19,14 @@ struct Direction {
 SinCos meridian_sincos(double degrees);
 
 /// sin and cos of longitude + meridian (east) and of longitude - meridian (west).
-SinCos turned_east(const SinCos& longitude, const SinCos& meridian);
-SinCos turned_west(const SinCos& longitude, const SinCos& meridian);
+inline SinCos turned_east(const SinCos& longitude, const SinCos& meridian) {
+  return {longitude.sin * meridian.cos + longitude.cos * meridian.sin,
+          longitude.cos * meridian.cos - longitude.sin * meridian.sin};
+}
+inline SinCos turned_west(const SinCos& longitude, const SinCos& meridian) {
+  return {longitude.sin * meridian.cos - longitude.cos * meridian.sin,
+          longitude.cos * meridian.cos + longitude.sin * meridian.sin};
+}
 
 /// The tangent of the conformal latitude for that of the geodetic one, and back.
 double conformal_tan(const Ellipsoid& ellipsoid, double tan_latitude);

@@ -38,8 +38,9 @@ Pair sine_series(const std::array<double, 7>& c, const DoubleAngle& z) {
   const Pair two_cos{2 * z.cos_2x * z.cosh_2y, -2 * z.sin_2x * z.sinh_2y};
   Pair b1, b2;
   for (int j = 6; j >= 1; --j) {
-    const Pair b0{two_cos.re * b1.re - two_cos.im * b1.im - b2.re + c[j],
-                  two_cos.re * b1.im + two_cos.im * b1.re - b2.im};
+    // c[j] - b2 apart from the products: the longest chain is then one product and one sum
+    const Pair b0{(two_cos.re * b1.re - two_cos.im * b1.im) + (c[j] - b2.re),
+                  (two_cos.re * b1.im + two_cos.im * b1.re) - b2.im};
     b2 = b1;
     b1 = b0;
   }
@@ -52,10 +53,11 @@ double shifted_tan(const std::array<double, 7>& c, double tau) {
   // sin 2 phi and cos 2 phi, by 1/tau beyond 45 degrees against overflow
   const bool steep = std::fabs(tau) > 1;
   const double t = steep ? 1 / tau : tau, t2 = t * t;
-  const double sin_2 = 2 * t / (1 + t2), cos_2 = (steep ? t2 - 1 : 1 - t2) / (1 + t2);
+  const double inverse = 1 / (1 + t2);
+  const double sin_2 = 2 * t * inverse, cos_2 = (steep ? t2 - 1 : 1 - t2) * inverse;
   double b1 = 0, b2 = 0;
   for (int j = 6; j >= 1; --j) {
-    const double b0 = 2 * cos_2 * b1 - b2 + c[j];
+    const double b0 = 2 * cos_2 * b1 + (c[j] - b2);
     b2 = b1;
     b1 = b0;
   }
@@ -76,13 +78,14 @@ Pair unit_forward(const Ellipsoid& ellipsoid, const Direction& offset) {
   // sqrt(1 + tau^2) / rho, which gives the double angles of zeta'.
   const double tau2 = tau * tau, rho2 = tau2 + c * c, rho = std::sqrt(rho2);
   const Pair zeta_sphere{std::atan2(tau, c), std::asinh(s / rho)};
-  const DoubleAngle twice{2 * tau * c / rho2, (c * c - tau2) / rho2,
-                          2 * s * std::sqrt(1 + tau2) / rho2, (rho2 + 2 * s * s) / rho2};
+  const double inverse = 1 / rho2;
+  const DoubleAngle twice{2 * tau * c * inverse, (c * c - tau2) * inverse,
+                          2 * s * std::sqrt(1 + tau2) * inverse, 1 + 2 * s * s * inverse};
   const Pair sum = sine_series(ellipsoid.alpha, twice);
   return {zeta_sphere.re + sum.re, zeta_sphere.im + sum.im};
 }
 
-// sinh and cosh of y, and of 2y, odd and even in y.
+// sinh and cosh of y, odd and even in y.
 struct Hyperbolic {
   double sinh, cosh;
 };
@@ -92,20 +95,35 @@ Hyperbolic hyperbolic(double y) {
   return {std::copysign(sinh, y), sinh + 1 / (u + 1)};
 }
 
+// sin, cos, sinh and cosh of d: by their series where |d| < 0.01 (the terms left
+// out stay below 1e-20), else by the functions.
+struct SmallAngle {
+  double sin, cos, sinh, cosh;
+};
+SmallAngle small_angle(double d) {
+  if (!(std::fabs(d) < 0.01)) return {std::sin(d), std::cos(d), std::sinh(d), std::cosh(d)};
+  const double d2 = d * d;
+  return {
+      d * (1 - d2 / 6 * (1 - d2 / 20 * (1 - d2 / 42))), 1 - d2 / 2 * (1 - d2 / 12 * (1 - d2 / 30)),
+      d * (1 + d2 / 6 * (1 + d2 / 20 * (1 + d2 / 42))), 1 + d2 / 2 * (1 + d2 / 12 * (1 + d2 / 30))};
+}
+
 // The point of the unit grid's zeta: tan of the latitude, the longitude's offset.
+// zeta' = zeta - (a small sum): its sines by the sum's sines and zeta's own.
 Direction unit_inverse(const Ellipsoid& ellipsoid, const Pair& zeta) {
   const double sin_x = std::sin(zeta.re), cos_x = std::cos(zeta.re);
   const Hyperbolic y = hyperbolic(zeta.im);
   const Pair sum =
       sine_series(ellipsoid.beta, {2 * sin_x * cos_x, (cos_x - sin_x) * (cos_x + sin_x),
                                    2 * y.sinh * y.cosh, 1 + 2 * y.sinh * y.sinh});
-  const Pair zeta_sphere{zeta.re - sum.re, zeta.im - sum.im};
-  const double s = std::sinh(zeta_sphere.im);
-  const double c = std::max(0.0, std::cos(zeta_sphere.re));
+  const SmallAngle re = small_angle(sum.re), im = small_angle(sum.im);
+  const double sin_xi = sin_x * re.cos - cos_x * re.sin;
+  const double s = y.sinh * im.cosh - y.cosh * im.sinh;             // sinh eta'
+  const double c = std::max(0.0, cos_x * re.cos + sin_x * re.sin);  // cos xi'
   const double r = std::sqrt(s * s + c * c);
   if (r == 0) return {std::copysign(std::numeric_limits<double>::infinity(), zeta.re), {0, 1}};
-  const double tau = std::sin(zeta_sphere.re) / r;
-  return {detail::geodetic_tan(ellipsoid, tau), {s / r, c / r}};
+  const double inverse = 1 / r;
+  return {detail::geodetic_tan(ellipsoid, sin_xi * inverse), {s * inverse, c * inverse}};
 }
 
 // A longitude in [-180, 180).
