@@ -2,7 +2,16 @@
 // The test points mapped, with their console lines: the mapped list of a
 // coordinate text, or the count of a point file's points streamed into the staged
 // output file; then sigma0, the parameters' standard errors and the elapsed time.
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <functional>
 #include <iostream>
+#include <limits>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 #include "driver/steps.h"
 #include "points/points.h"
@@ -49,16 +58,17 @@ void stream_test_points(const Invocation& invocation, Inputs& inputs, const Fit&
   prediction.points.streamed = true;
   prediction.points.output_path = invocation.output_path;
   TestPointSurvey survey(fit);
+  SharedWork helper;
   prediction.points.count = map_point_stream(
       from_stdin ? std::cin : *inputs.test_file, from_stdin ? "standard input" : inputs.test.path,
-      [&fit, &inputs, &survey, &prediction, mapped = std::size_t{0}](
+      [&fit, &inputs, &survey, &prediction, &helper, mapped = std::size_t{0}](
           double* xyz, std::size_t points, const std::string_view* names) mutable {
-        const std::vector<int> zones = test_points_to_geocentric(inputs, xyz, points, mapped + 1);
+        const std::vector<int> zones = chunk_to_geocentric(inputs, helper, xyz, points, mapped + 1);
         survey.add(xyz, points);
         const std::ptrdiff_t worst = survey.worst() - static_cast<std::ptrdiff_t>(mapped);
         if (worst >= 0) prediction.points.worst_name = names[worst];
         map_in_place(fit.mapping, xyz, points);
-        mapped_points_to_target_form(inputs, zones, xyz, mapped + 1);
+        chunk_to_target_form(inputs, helper, zones, xyz, mapped + 1);
         mapped += points;
       },
       [&output](std::string_view text) { output.write(text); });
@@ -73,6 +83,102 @@ void print_count(std::size_t count, const std::string& output_path, const Trace&
 }
 
 }  // namespace
+
+// A piece of shared work: the failure of work(begin, ...), if it failed.
+struct SharedWork::Failed {
+  std::size_t begin = std::numeric_limits<std::size_t>::max();
+  std::exception_ptr failure;
+};
+
+struct SharedWork::State {
+  std::mutex mutex;
+  std::condition_variable wake, finished;
+  const Work* work = nullptr;  // set while the helper is to start on it
+  std::size_t count = 0;
+  std::atomic<std::size_t> next{0};  // the first point of the next piece to take
+  Failed helper_failed;
+  bool done = false, stopping = false;
+};
+
+SharedWork::SharedWork() : state_(std::make_unique<State>()), thread_([this] { serve(); }) {}
+
+SharedWork::~SharedWork() {
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->stopping = true;
+  }
+  state_->wake.notify_one();
+  thread_.join();
+}
+
+void SharedWork::share(std::size_t count, const Work& work) {
+  if (count <= kSharedPoints) {
+    work(0, count);
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->work = &work;
+    state_->count = count;
+    state_->next = 0;
+    state_->done = false;
+  }
+  state_->wake.notify_one();
+  Failed own = take_pieces(count, work);
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  state_->finished.wait(lock, [this] { return state_->done; });
+  Failed& first = own.begin <= state_->helper_failed.begin ? own : state_->helper_failed;
+  if (first.failure) std::rethrow_exception(std::exchange(first.failure, nullptr));
+}
+
+SharedWork::Failed SharedWork::take_pieces(std::size_t count, const Work& work) {
+  for (;;) {
+    const std::size_t begin = state_->next.fetch_add(kSharedPoints);
+    if (begin >= count) return {};
+    try {
+      work(begin, std::min(begin + kSharedPoints, count));
+    } catch (...) {
+      return {begin, std::current_exception()};
+    }
+  }
+}
+
+void SharedWork::serve() {
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  for (;;) {
+    state_->wake.wait(lock, [this] { return state_->stopping || state_->work != nullptr; });
+    if (state_->stopping) return;
+    const Work& work = *std::exchange(state_->work, nullptr);
+    const std::size_t count = state_->count;
+    lock.unlock();
+    Failed failed = take_pieces(count, work);
+    lock.lock();
+    state_->helper_failed = std::move(failed);
+    state_->done = true;
+    state_->finished.notify_one();
+  }
+}
+
+std::vector<int> chunk_to_geocentric(const Inputs& inputs, SharedWork& helper, double* xyz,
+                                     std::size_t points, std::size_t first) {
+  if (!inputs.forms.convert()) return {};
+  std::vector<int> zones(points);
+  helper.share(points, [&](std::size_t begin, std::size_t end) {
+    const std::vector<int> part =
+        test_points_to_geocentric(inputs, xyz + 3 * begin, end - begin, first + begin);
+    std::copy(part.begin(), part.end(), zones.begin() + static_cast<std::ptrdiff_t>(begin));
+  });
+  return zones;
+}
+
+void chunk_to_target_form(const Inputs& inputs, SharedWork& helper, const std::vector<int>& zones,
+                          double* xyz, std::size_t first) {
+  helper.share(zones.size(), [&](std::size_t begin, std::size_t end) {
+    const auto from = zones.begin() + static_cast<std::ptrdiff_t>(begin);
+    const std::vector<int> part(from, from + static_cast<std::ptrdiff_t>(end - begin));
+    mapped_points_to_target_form(inputs, part, xyz + 3 * begin, first + begin);
+  });
+}
 
 void print_sigma0(std::ostream& out, double sigma0) {
   out << kLabelSigma0 << general_number(sigma0) << std::endl;

@@ -7,10 +7,12 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <istream>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/invocation.h"
@@ -97,6 +99,41 @@ std::vector<int> test_points_to_geocentric(const Inputs& inputs, double* xyz,
 /// of `zones`, as test_points_to_geocentric returned them.
 void mapped_points_to_target_form(const Inputs& inputs, const std::vector<int>& zones,
                                   double* xyz, std::size_t first);
+
+/// A thread beside the caller's, kept while this lives, that shares the caller's
+/// work: a point's conversions cost more than reading and writing it.
+class SharedWork {
+ public:
+  using Work = std::function<void(std::size_t begin, std::size_t end)>;
+  /// Points go to either thread this many at a time, so that neither waits long
+  /// for the other however the two are scheduled.
+  static constexpr std::size_t kSharedPoints = 256;
+
+  SharedWork();
+  SharedWork(const SharedWork&) = delete;
+  SharedWork& operator=(const SharedWork&) = delete;
+  ~SharedWork();
+
+  /// work(begin, end) over [0, count), piece by piece on both threads (on the
+  /// caller's alone for one piece). Throws the failure of the first piece that
+  /// failed, as the work done in one piece would.
+  void share(std::size_t count, const Work& work);
+
+ private:
+  struct Failed;
+  struct State;
+  Failed take_pieces(std::size_t count, const Work& work);
+  void serve();
+  std::unique_ptr<State> state_;
+  std::thread thread_;  // last: it starts once the state is in place
+};
+
+/// test_points_to_geocentric and mapped_points_to_target_form for a chunk of a
+/// streamed file, shared with `helper`: the same values, the same failure.
+std::vector<int> chunk_to_geocentric(const Inputs& inputs, SharedWork& helper, double* xyz,
+                                     std::size_t points, std::size_t first);
+void chunk_to_target_form(const Inputs& inputs, SharedWork& helper, const std::vector<int>& zones,
+                          double* xyz, std::size_t first);
 
 /// Checks the common points, pairs them (by name when both files name them),
 /// builds their matrices and centroids, prints them, and centres them.

@@ -1,0 +1,122 @@
+// SPDX-License-Identifier: MIT
+// The conversions of a streamed chunk shared between two threads: every point
+// once, the very bits of the one-point conversions, and the failure of the first
+// point that fails, whatever the chunk's length.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "driver/steps.h"
+
+namespace helmert7 {
+namespace {
+
+constexpr std::size_t kSizes[] = {0, 1, 2, 3, 255, 256, 257, 511, 1001, 4096};
+
+std::string failure_of(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Failure& failure) {
+    return failure.what();
+  }
+  return "(no failure)";
+}
+
+TEST(SharedWork, EveryIndexOnceAtEveryLength) {
+  SharedWork helper;
+  for (const std::size_t count : kSizes) {
+    std::vector<int> visits(count, 0);  // each piece writes its own indices only
+    helper.share(count, [&visits](std::size_t begin, std::size_t end) {
+      for (std::size_t i = begin; i < end; ++i) ++visits[i];
+    });
+    EXPECT_EQ(std::count(visits.begin(), visits.end(), 1), static_cast<std::ptrdiff_t>(count))
+        << count;
+  }
+}
+
+// Work that fails at some indices throws the failure of the first of them,
+// whichever thread met it.
+TEST(SharedWork, ThrowsTheFailureOfTheFirstIndexThatFails) {
+  SharedWork helper;
+  const std::vector<std::set<std::size_t>> cases = {
+      {0}, {255}, {256}, {300, 2000}, {4095}, {1, 4000}, {700, 3000, 3001}};
+  for (const std::set<std::size_t>& failing : cases) {
+    const std::string failure = failure_of([&helper, &failing] {
+      helper.share(4096, [&failing](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i)
+          if (failing.count(i)) throw Failure("index " + std::to_string(i));
+      });
+    });
+    EXPECT_EQ(failure, "index " + std::to_string(*failing.begin()));
+  }
+}
+
+// Gauss-Krueger points of zone 36, spread over 200 km.
+std::vector<double> grid_points(std::size_t count) {
+  std::vector<double> xyz;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double k = static_cast<double>(i);
+    xyz.insert(xyz.end(), {3790000 + 90000 * std::sin(0.37 * k),
+                           36500000 + 110000 * std::cos(0.71 * k), 500 + 200 * std::sin(1.13 * k)});
+  }
+  return xyz;
+}
+
+Inputs gk3_inputs() {
+  Inputs inputs;
+  inputs.test.role = "test";
+  inputs.test.path = "points.txt";
+  inputs.forms = read_forms({"gk3:iag1975", "--srccoords"}, {"gk3:cgcs2000", "--descoords"});
+  return inputs;
+}
+
+TEST(SharedWork, ChunkConversionsGiveTheBitsOfTheOnePointConversions) {
+  const Inputs inputs = gk3_inputs();
+  SharedWork helper;
+  for (const std::size_t count : kSizes) {
+    std::vector<double> shared = grid_points(count), alone = shared;
+    const std::vector<int> zones = chunk_to_geocentric(inputs, helper, shared.data(), count, 1);
+    ASSERT_EQ(zones.size(), count);
+    for (std::size_t i = 0; i < count; ++i) {
+      Eigen::Map<Eigen::Vector3d> point(&alone[3 * i]);
+      point = geodesy::to_geocentric(inputs.forms.source, point);
+      EXPECT_EQ(zones[i], 36);
+    }
+    ASSERT_EQ(std::memcmp(shared.data(), alone.data(), shared.size() * sizeof(double)), 0) << count;
+    chunk_to_target_form(inputs, helper, zones, shared.data(), 1);
+    for (std::size_t i = 0; i < count; ++i) {
+      Eigen::Map<Eigen::Vector3d> point(&alone[3 * i]);
+      point = geodesy::from_geocentric(inputs.forms.target, point, 36);
+    }
+    EXPECT_EQ(std::memcmp(shared.data(), alone.data(), shared.size() * sizeof(double)), 0) << count;
+  }
+}
+
+// A point without its zone prefix fails the chunk as it fails alone, with its number.
+TEST(SharedWork, ChunkFailsAtItsFirstBadPointAsInOnePiece) {
+  const Inputs inputs = gk3_inputs();
+  SharedWork helper;
+  for (const std::size_t bad : {std::size_t{0}, std::size_t{700}, std::size_t{3000}}) {
+    std::vector<double> shared = grid_points(4096);
+    shared[3 * bad + 1] -= 36e6;
+    shared[3 * 3500 + 1] -= 36e6;  // a later one, on the other thread as likely as not
+    std::vector<double> alone = shared;
+    const std::string expected = failure_of(
+        [&inputs, &alone] { test_points_to_geocentric(inputs, alone.data(), 4096, 11); });
+    EXPECT_NE(expected.find("the test point " + std::to_string(bad + 11) + " "), std::string::npos)
+        << expected;
+    EXPECT_EQ(failure_of([&inputs, &helper, &shared] {
+                chunk_to_geocentric(inputs, helper, shared.data(), 4096, 11);
+              }),
+              expected);
+  }
+}
+
+}  // namespace
+}  // namespace helmert7
