@@ -100,9 +100,10 @@ struct SharedWork::State {
   bool done = false, stopping = false;
 };
 
-SharedWork::SharedWork() : state_(std::make_unique<State>()), thread_([this] { serve(); }) {}
+SharedWork::SharedWork() : state_(std::make_unique<State>()) {}
 
 SharedWork::~SharedWork() {
+  if (!thread_.joinable()) return;
   {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->stopping = true;
@@ -116,6 +117,7 @@ void SharedWork::share(std::size_t count, const Work& work) {
     work(0, count);
     return;
   }
+  if (!thread_.joinable()) thread_ = std::thread([this] { serve(); });
   {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->work = &work;

@@ -100,8 +100,8 @@ std::vector<int> test_points_to_geocentric(const Inputs& inputs, double* xyz,
 void mapped_points_to_target_form(const Inputs& inputs, const std::vector<int>& zones,
                                   double* xyz, std::size_t first);
 
-/// A thread beside the caller's, kept while this lives, that shares the caller's
-/// work: a point's conversions cost more than reading and writing it.
+/// A thread beside the caller's, started by the first work to share and kept
+/// while this lives: a point's conversions cost more than reading and writing it.
 class SharedWork {
  public:
   using Work = std::function<void(std::size_t begin, std::size_t end)>;
@@ -125,7 +125,7 @@ class SharedWork {
   Failed take_pieces(std::size_t count, const Work& work);
   void serve();
   std::unique_ptr<State> state_;
-  std::thread thread_;  // last: it starts once the state is in place
+  std::thread thread_;
 };
 
 /// test_points_to_geocentric and mapped_points_to_target_form for a chunk of a
