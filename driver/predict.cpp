@@ -10,6 +10,7 @@
 #include <iostream>
 #include <limits>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -117,7 +118,14 @@ void SharedWork::share(std::size_t count, const Work& work) {
     work(0, count);
     return;
   }
-  if (!thread_.joinable()) thread_ = std::thread([this] { serve(); });
+  if (!thread_.joinable()) {
+    try {
+      thread_ = std::thread([this] { serve(); });
+    } catch (const std::system_error&) {  // no thread to be had: all on this one
+      work(0, count);
+      return;
+    }
+  }
   {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->work = &work;
