@@ -112,7 +112,7 @@ fuzz: sanitize-configure
 # adjustment at up to 10^6 points (bench/README.md holds the latest figures).
 bench: tool
 	cmake --build $(BUILD) -j$(JOBS) --target bench_estimate bench_stages bench_whole bench_files \
-	  bench_models
+	  bench_models bench_grid
 	bench/run.sh $(BUILD)
 
 # dist/helmert7_<version>_amd64.deb: the tool, its manual page, README and examples.

@@ -3,9 +3,10 @@
 # `make bench`: the whole-process prediction run against PROJ's cct mapping the
 # same points, alternating A B A B (bench_whole), at n = 250, 1,000 and 2,000; test
 # points from a file to a file against cct (bench_files) and 10^5 common points from
-# files; the stages of one run; estimate_parameters in-process at 10^4, 10^5 and
-# 10^6 points; the figures of the rotation models, convergence rules and outlier
-# test (bench_models).
+# files; grid coordinates mapped between two Gauss-Krueger forms from a file to a
+# file against cct running the same pipeline (bench_grid); the stages of one run;
+# estimate_parameters in-process at 10^4, 10^5 and 10^6 points; the figures of the
+# rotation models, convergence rules and outlier test (bench_models).
 # Usage: bench/run.sh BUILD_DIR [PAIRS]
 set -euo pipefail
 BUILD=$1
@@ -52,6 +53,43 @@ for n in 100000 1000000; do
   read -r a b ratio peak < <("$BUILD/bin/bench_files" "$TOOL" "$WORK/control_old.txt" \
     "$WORK/control_new.txt" "$WORK/points.txt" "$WORK/points.xyz" "$WORK" 5)
   printf '%8d %10s %10s %8s %10s\n' "$n" "$a" "$b" "$ratio" "$peak"
+done
+
+# n named points in Xi'an 1980 3-degree Gauss-Krueger zone 36, "name x y h code" a
+# line: up to 90 km north and south of 3790 km, 110 km east and west of the meridian.
+grid_file() {
+  awk -v n="$1" 'BEGIN { for (i = 0; i < n; i++)
+    printf "G%d %.3f %.3f %.3f c%d\n", i, 3790000 + 90000 * sin(0.37 * i),
+      36500000 + 110000 * cos(0.71 * i), 500 + 200 * sin(1.13 * i), i % 7 }'
+}
+
+echo
+echo "== grid to grid: the bundled Xi'an 1980 gk3 control and n test points mapped from"
+echo "   gk3:iag1975 to gk3:cgcs2000 file to file (A) against cct -d 6 running the"
+echo "   same pipeline on the same points (B), 5 pairs, median ms"
+EXAMPLES=$(dirname "$0")/../examples
+FORMS=(--srccoords gk3:iag1975 --descoords gk3:cgcs2000)
+CONTROL=(--inputsrc "@$EXAMPLES/control_xian80_gk3.txt" --inputdes "@$EXAMPLES/control_cgcs2000_gk3.txt")
+# The fitted Helmert step, as the report gives it for PROJ.
+"$TOOL" "${CONTROL[@]}" "${FORMS[@]}" --outfile "$WORK/parameters.txt" \
+  --reportfile "$WORK/report.txt" >/dev/null
+read -r -a HELMERT < <(tr -d '\r' <"$WORK/report.txt" | grep -m1 '^+proj=helmert .*coordinate_frame')
+ZONE36=(+proj=tmerc +lon_0=108 +k=1 +x_0=36500000 +axis=neu)
+PIPELINE=(+proj=pipeline +step +inv "${ZONE36[@]}" +a=6378140 +rf=298.257
+  +step +proj=cart +a=6378140 +rf=298.257 +step "${HELMERT[@]}"
+  +step +inv +proj=cart +ellps=GRS80 +step "${ZONE36[@]}" +ellps=GRS80)
+printf '%8s %10s %10s %8s %10s %12s\n' n helmert7 cct ratio peak_MiB cct_diff_m
+for n in 100000 1000000; do
+  grid_file "$n" >"$WORK/grid.txt"
+  awk '{ print $2, $3, $4 }' "$WORK/grid.txt" >"$WORK/grid.xyz"
+  read -r a b ratio peak < <("$BUILD/bin/bench_grid" 5 "$WORK/grid.xyz" "$WORK/grid_cct.txt" \
+    "$TOOL" "${CONTROL[@]}" "${FORMS[@]}" --inputtest "@$WORK/grid.txt" \
+    --outfile "$WORK/grid_mapped.txt" -- cct -d 6 "${PIPELINE[@]}")
+  # Equal work: every 100th point as the tool and as cct map it, within 0.1 mm.
+  diff=$(paste -d' ' "$WORK/grid_mapped.txt" "$WORK/grid_cct.txt" | awk 'NR % 100 == 1 {
+    for (i = 2; i <= 4; i++) { d = $i - $(i + 4); if (d < 0) d = -d; if (d > w) w = d } }
+    END { printf "%.2g", w; if (w > 1e-4) exit 1 }') || diff="$diff(>0.1mm!)"
+  printf '%8d %10s %10s %8s %10s %12s\n' "$n" "$a" "$b" "$ratio" "$peak" "$diff"
 done
 
 echo

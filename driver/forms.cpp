@@ -137,16 +137,22 @@ std::string chunk_label(const Inputs& inputs, const StreamedChunk& chunk, std::s
 // Streamed test points described by name in the one warning; the rest are counted.
 constexpr std::size_t kFarPointsDescribed = 3;
 
-void note_far_test_point(Inputs& inputs, const StreamedChunk& chunk, std::size_t i,
-                         const Eigen::Vector3d& values) {
-  const FarOffset far = far_offset(inputs.forms.source, values);
-  if (!far.far) return;
-  FarPoints& noted = inputs.far_test_points;
-  if (noted.count++ >= kFarPointsDescribed) return;
-  std::string place = file_line(inputs.test, chunk.lines[i]);
-  if (!chunk.names[i].empty()) place += " " + in_quotes(chunk.names[i]);
-  noted.described.push_back(place + " (" + far.degrees + " degrees from " + far.meridian + "; " +
-                            far.advice + ")");
+// The central meridian of a grid point's grid (degrees), its zone prefix read.
+double central_meridian_of(const CoordinateForm& form, const Eigen::Vector3d& values) {
+  if (form.kind == FormKind::gk3 || form.kind == FormKind::gk6)
+    return geodesy::gk_central_meridian(form.kind, geodesy::zone_prefix_of(form, values));
+  return form.central_meridian;
+}
+
+// What the conversion of a grid point finds of its place: its longitude is that
+// of its geocentric coordinates.
+void find_offset(const CoordinateForm& form, const Eigen::Vector3d& values,
+                 const Eigen::Vector3d& xyz, ConvertedPoint& converted) {
+  if (form.kind == FormKind::xyz || form.kind == FormKind::geodetic) return;
+  constexpr double kDegreesPerRadian = 180 / 3.14159265358979323846;
+  converted.central_meridian = central_meridian_of(form, values);
+  converted.offset = geodesy::offset_from_meridian(std::atan2(xyz.y(), xyz.x()) * kDegreesPerRadian,
+                                                   converted.central_meridian);
 }
 
 // A mapped test point's values in the target's form: latitude and longitude as
@@ -261,28 +267,46 @@ std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mappe
   return joined;
 }
 
-std::vector<int> test_points_to_geocentric(Inputs& inputs, const StreamedChunk& chunk) {
-  if (!inputs.forms.convert()) return {};
-  std::vector<int> zones(chunk.points);
+void test_points_to_geocentric(const Inputs& inputs, const StreamedChunk& chunk,
+                               ConvertedPoint* converted) {
+  if (!inputs.forms.convert()) return;
   for (std::size_t i = 0; i < chunk.points; ++i) {
     Eigen::Map<Eigen::Vector3d> point(chunk.xyz + 3 * i);
     try {
-      zones[i] = kept_zone(inputs.forms, point);
-      note_far_test_point(inputs, chunk, i, point);
-      point = geodesy::to_geocentric(inputs.forms.source, point);
+      const Eigen::Vector3d values = point;
+      converted[i].zone = kept_zone(inputs.forms, values);
+      point = geodesy::to_geocentric(inputs.forms.source, values);
+      find_offset(inputs.forms.source, values, point, converted[i]);
     } catch (const Failure& failure) {
       throw Failure(chunk_label(inputs, chunk, i) + ": " + failure.what());
     }
   }
-  return zones;
 }
 
-void mapped_points_to_target_form(const Inputs& inputs, const std::vector<int>& zones,
-                                  const StreamedChunk& chunk) {
-  for (std::size_t i = 0; i < zones.size(); ++i) {
+void note_far_test_points(Inputs& inputs, const StreamedChunk& chunk,
+                          const ConvertedPoint* converted) {
+  FarPoints& noted = inputs.far_test_points;
+  for (std::size_t i = 0; i < chunk.points; ++i) {
+    const ConvertedPoint& point = converted[i];
+    if (std::fabs(point.offset) <= kZoneHalfWidthWarning) continue;
+    if (noted.count++ >= kFarPointsDescribed) continue;
+    std::string place = file_line(inputs.test, chunk.lines[i]);
+    if (!chunk.names[i].empty()) place += " " + in_quotes(chunk.names[i]);
+    noted.described.push_back(
+        place + " (" + format_fixed(std::fabs(point.offset), 2) + " degrees from " +
+        format_shortest(point.central_meridian) + "; " +
+        zone_advice(inputs.forms.source, geodesy::offset_from_meridian(
+                                                 point.central_meridian + point.offset, 0)) +
+        ")");
+  }
+}
+
+void mapped_points_to_target_form(const Inputs& inputs, const StreamedChunk& chunk,
+                                  const ConvertedPoint* converted) {
+  for (std::size_t i = 0; i < chunk.points; ++i) {
     Eigen::Map<Eigen::Vector3d> point(chunk.xyz + 3 * i);
     try {
-      point = geodesy::from_geocentric(inputs.forms.target, point, zones[i]);
+      point = geodesy::from_geocentric(inputs.forms.target, point, converted[i].zone);
     } catch (const Failure& failure) {
       throw Failure(chunk_label(inputs, chunk, i) + " once mapped: " + failure.what());
     }

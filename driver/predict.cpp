@@ -2,7 +2,17 @@
 // The test points mapped, with their console lines: the mapped list of a
 // coordinate text, or the count of a point file's points streamed into the staged
 // output file; then sigma0, the parameters' standard errors and the elapsed time.
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <functional>
 #include <iostream>
+#include <limits>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "driver/steps.h"
 #include "points/points.h"
@@ -49,18 +59,19 @@ void stream_test_points(const Invocation& invocation, Inputs& inputs, const Fit&
   prediction.points.streamed = true;
   prediction.points.output_path = invocation.output_path;
   TestPointSurvey survey(fit);
+  SharedWork helper;
   prediction.points.count = map_point_stream(
       from_stdin ? std::cin : *inputs.test_file, from_stdin ? "standard input" : inputs.test.path,
-      [&fit, &inputs, &survey, &prediction, mapped = std::size_t{0}](
+      [&fit, &inputs, &survey, &prediction, &helper, mapped = std::size_t{0}](
           double* xyz, std::size_t points, const std::string_view* names,
           const std::size_t* lines) mutable {
         const StreamedChunk chunk{xyz, points, names, lines, mapped + 1};
-        const std::vector<int> zones = test_points_to_geocentric(inputs, chunk);
+        const std::vector<ConvertedPoint> converted = chunk_to_geocentric(inputs, helper, chunk);
         survey.add(xyz, points);
         const std::ptrdiff_t worst = survey.worst() - static_cast<std::ptrdiff_t>(mapped);
         if (worst >= 0) prediction.points.worst_name = names[worst];
         map_in_place(fit.mapping, xyz, points);
-        mapped_points_to_target_form(inputs, zones, chunk);
+        chunk_to_target_form(inputs, helper, chunk, converted);
         mapped += points;
       },
       [&output](std::string_view text) { output.write(text); }, kPointBlockBytes,
@@ -77,6 +88,109 @@ void print_count(std::size_t count, const std::string& output_path, const Trace&
 }
 
 }  // namespace
+
+// A piece of shared work: the failure of work(begin, ...), if it failed.
+struct SharedWork::Failed {
+  std::size_t begin = std::numeric_limits<std::size_t>::max();
+  std::exception_ptr failure;
+};
+
+struct SharedWork::State {
+  std::mutex mutex;
+  std::condition_variable wake, finished;
+  const Work* work = nullptr;  // set while the helper is to start on it
+  std::size_t count = 0;
+  std::atomic<std::size_t> next{0};  // the first point of the next piece to take
+  Failed helper_failed;
+  bool done = false, stopping = false;
+};
+
+SharedWork::SharedWork() : state_(std::make_unique<State>()) {}
+
+SharedWork::~SharedWork() {
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->stopping = true;
+  }
+  state_->wake.notify_one();
+  thread_.join();
+}
+
+void SharedWork::share(std::size_t count, const Work& work) {
+  if (count <= kSharedPoints) {
+    work(0, count);
+    return;
+  }
+  if (!thread_.joinable()) {
+    try {
+      thread_ = std::thread([this] { serve(); });
+    } catch (const std::system_error&) {  // no thread to be had: all on this one
+      work(0, count);
+      return;
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->work = &work;
+    state_->count = count;
+    state_->next = 0;
+    state_->done = false;
+  }
+  state_->wake.notify_one();
+  Failed own = take_pieces(count, work);
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  state_->finished.wait(lock, [this] { return state_->done; });
+  Failed& first = own.begin <= state_->helper_failed.begin ? own : state_->helper_failed;
+  if (first.failure) std::rethrow_exception(std::exchange(first.failure, nullptr));
+}
+
+SharedWork::Failed SharedWork::take_pieces(std::size_t count, const Work& work) {
+  for (;;) {
+    const std::size_t begin = state_->next.fetch_add(kSharedPoints);
+    if (begin >= count) return {};
+    try {
+      work(begin, std::min(begin + kSharedPoints, count));
+    } catch (...) {
+      return {begin, std::current_exception()};
+    }
+  }
+}
+
+void SharedWork::serve() {
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  for (;;) {
+    state_->wake.wait(lock, [this] { return state_->stopping || state_->work != nullptr; });
+    if (state_->stopping) return;
+    const Work& work = *std::exchange(state_->work, nullptr);
+    const std::size_t count = state_->count;
+    lock.unlock();
+    Failed failed = take_pieces(count, work);
+    lock.lock();
+    state_->helper_failed = std::move(failed);
+    state_->done = true;
+    state_->finished.notify_one();
+  }
+}
+
+std::vector<ConvertedPoint> chunk_to_geocentric(Inputs& inputs, SharedWork& helper,
+                                                const StreamedChunk& chunk) {
+  if (!inputs.forms.convert()) return {};
+  std::vector<ConvertedPoint> converted(chunk.points);
+  helper.share(chunk.points, [&inputs, &chunk, &converted](std::size_t begin, std::size_t end) {
+    test_points_to_geocentric(inputs, chunk.part(begin, end), converted.data() + begin);
+  });
+  note_far_test_points(inputs, chunk, converted.data());
+  return converted;
+}
+
+void chunk_to_target_form(const Inputs& inputs, SharedWork& helper, const StreamedChunk& chunk,
+                          const std::vector<ConvertedPoint>& converted) {
+  if (converted.empty()) return;
+  helper.share(chunk.points, [&inputs, &chunk, &converted](std::size_t begin, std::size_t end) {
+    mapped_points_to_target_form(inputs, chunk.part(begin, end), converted.data() + begin);
+  });
+}
 
 void print_sigma0(std::ostream& out, double sigma0) {
   out << kLabelSigma0 << general_number(sigma0) << std::endl;

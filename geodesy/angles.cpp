@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "geodesy/geodesy.h"
+#include "geodesy/directions.h"
 #include "numtext/numtext.h"
 
 namespace helmert7::geodesy {
@@ -115,4 +115,21 @@ SinCos sincos_degrees(double degrees) {
   }
 }
 
+namespace detail {
+
+SinCos meridian_sincos(double degrees) {
+  // Multiples of 3 degrees from -360 to 360, as sincos_degrees gives them.
+  constexpr int kSteps = 240;
+  static const std::array<SinCos, kSteps + 1> table = [] {
+    std::array<SinCos, kSteps + 1> sines{};
+    for (int i = 0; i <= kSteps; ++i) sines[i] = sincos_degrees(3.0 * i - 360);
+    return sines;
+  }();
+  const double step = degrees / 3 + kSteps / 2;  // exact where degrees is a multiple of 3
+  if (step >= 0 && step <= kSteps && step == std::floor(step))
+    return table[static_cast<std::size_t>(step)];
+  return sincos_degrees(degrees);
+}
+
+}  // namespace detail
 }  // namespace helmert7::geodesy

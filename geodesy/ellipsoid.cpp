@@ -50,6 +50,22 @@ void set_series(Ellipsoid& e) {
             n4 * polynomial(n, {197865, -158400, -830251}) / 7257600,
             n5 * polynomial(n, {453717, -435388}) / 15966720,
             n6 * 20648693 / 638668800};
+  // The conformal latitude chi from the geodetic phi and back, as sines of 2 j phi
+  // and 2 j chi (conformal_series.py derives them by Lagrange's reversion).
+  e.to_conformal = {0,
+                    n * polynomial(n, {-9450, 3150, 6300, -8610, 3360, 4642}) / 4725,
+                    n2 * polynomial(n, {1575, -1008, -1365, 2712, -1522}) / 945,
+                    n3 * polynomial(n, {-4914, 4590, 4536, -12686}) / 2835,
+                    n4 * polynomial(n, {55665, -68040, -49664}) / 28350,
+                    n5 * polynomial(n, {-72666, 109598}) / 31185,
+                    n6 * 444337 / 155925};
+  e.from_conformal = {0,
+                      n * polynomial(n, {1350, -450, -1350, 1740, 390, -2854}) / 675,
+                      n2 * polynomial(n, {2205, -1512, -4767, 8112, 2323}) / 945,
+                      n3 * polynomial(n, {10584, -11016, -34074, 73814}) / 2835,
+                      n4 * polynomial(n, {192555, -268920, -799144}) / 28350,
+                      n5 * polynomial(n, {413226, -724190}) / 31185,
+                      n6 * 601676 / 22275};
   // The meridian's length over 2 pi, to order n^6.
   e.rectifying_radius = e.a / (1 + n) * polynomial(n2, {1, 1.0 / 4, 1.0 / 64, 1.0 / 256});
 }

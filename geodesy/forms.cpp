@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "geodesy/geodesy.h"
+#include "geodesy/directions.h"
 #include "numtext/numtext.h"
 
 namespace helmert7::geodesy {
@@ -109,6 +109,51 @@ void check_zone_meridian(const CoordinateForm& form, int zone, double easting) {
                 format_shortest(form.central_meridian) + " (" + form.text + ")");
 }
 
+// A grid point's central meridian (its zone's for gk3 and gk6, whose prefix must
+// be there) and its grid coordinates without the zone prefix.
+struct ZonedGrid {
+  double central_meridian;
+  GridPoint grid;
+};
+
+ZonedGrid zoned_grid(const CoordinateForm& form, const Eigen::Vector3d& values) {
+  const ZonedEasting split = split_zone_prefix(form, values);
+  double central_meridian = form.central_meridian;
+  if (is_gk_zone_form(form.kind)) {
+    if (split.zone == 0)
+      throw Failure("easting " + format_number(values[1]) + " has no zone number in front (" +
+                    form.text + " needs one, such as 39500000.000 in zone 39)");
+    if (split.zone > (form.kind == FormKind::gk3 ? 120 : 60))
+      throw Failure("zone " + std::to_string(split.zone) + " of easting " +
+                    format_number(values[1]) + " does not exist in " + form.text);
+    central_meridian = gk_central_meridian(form.kind, split.zone);
+  } else if (form.kind == FormKind::gk && split.zone != 0) {
+    check_zone_meridian(form, split.zone, values[1]);
+  }
+  return {central_meridian, form.kind == FormKind::utm ? GridPoint{values[1], values[0]}
+                                                       : GridPoint{values[0], split.easting}};
+}
+
+// A grid point's three values in `form`, the zone in front of a gk3 or gk6 easting.
+Eigen::Vector3d grid_values(const CoordinateForm& form, const GridPoint& grid, int zone,
+                            double height) {
+  if (form.kind == FormKind::utm) return {grid.easting, grid.northing, height};
+  const double prefix = is_gk_zone_form(form.kind) ? zone * kZonePrefixUnit : 0;
+  return {grid.northing, grid.easting + prefix, height};
+}
+
+// The same from a geodetic point: gk3 and gk6 use `zone`, or where it is 0 the zone
+// holding the point.
+Eigen::Vector3d grid_values_of(const CoordinateForm& form, const Geodetic& point, int zone) {
+  const bool zoned = is_gk_zone_form(form.kind);
+  if (zoned && zone == 0) zone = zone_containing(form.kind, point.longitude);
+  const double central_meridian =
+      zoned ? gk_central_meridian(form.kind, zone) : form.central_meridian;
+  const GridPoint grid = tm_forward(form.ellipsoid, projection_of(form, central_meridian),
+                                    {point.latitude, point.longitude});
+  return grid_values(form, grid, zone, point.height);
+}
+
 }  // namespace
 
 CoordinateForm parse_form(std::string_view text) {
@@ -159,50 +204,48 @@ int zone_prefix_of(const CoordinateForm& form, const Eigen::Vector3d& values) {
 }
 
 GridPlace grid_place(const CoordinateForm& form, const Eigen::Vector3d& values) {
-  const ZonedEasting split = split_zone_prefix(form, values);
-  double central_meridian = form.central_meridian;
-  if (is_gk_zone_form(form.kind)) {
-    if (split.zone == 0)
-      throw Failure("easting " + format_number(values[1]) + " has no zone number in front (" +
-                    form.text + " needs one, such as 39500000.000 in zone 39)");
-    if (split.zone > (form.kind == FormKind::gk3 ? 120 : 60))
-      throw Failure("zone " + std::to_string(split.zone) + " of easting " +
-                    format_number(values[1]) + " does not exist in " + form.text);
-    central_meridian = gk_central_meridian(form.kind, split.zone);
-  } else if (form.kind == FormKind::gk && split.zone != 0) {
-    check_zone_meridian(form, split.zone, values[1]);
-  }
-  const GridPoint grid = form.kind == FormKind::utm ? GridPoint{values[1], values[0]}
-                                                    : GridPoint{values[0], split.easting};
-  return {tm_inverse(form.ellipsoid, projection_of(form, central_meridian), grid),
-          central_meridian};
+  const ZonedGrid zoned = zoned_grid(form, values);
+  return {tm_inverse(form.ellipsoid, projection_of(form, zoned.central_meridian), zoned.grid),
+          zoned.central_meridian};
 }
 
 Eigen::Vector3d to_geocentric(const CoordinateForm& form, const Eigen::Vector3d& values) {
   if (form.kind == FormKind::xyz) return values;
-  LatLon position{values[0], values[1]};
   if (form.kind == FormKind::geodetic) {
-    check_latitude(position.latitude);
-    check_longitude(position.longitude);
-  } else {
-    position = grid_place(form, values).position;
+    check_latitude(values[0]);
+    check_longitude(values[1]);
+    return geocentric_from_geodetic(form.ellipsoid, {values[0], values[1], values[2]});
   }
-  return geocentric_from_geodetic(form.ellipsoid,
-                                  {position.latitude, position.longitude, values[2]});
+  const ZonedGrid zoned = zoned_grid(form, values);
+  detail::Direction direction =
+      detail::tm_inverse(form.ellipsoid, projection_of(form, zoned.central_meridian), zoned.grid);
+  direction.longitude =
+      detail::turned_east(direction.longitude, detail::meridian_sincos(zoned.central_meridian));
+  return detail::geocentric_from_direction(form.ellipsoid, direction, values[2]);
 }
 
 Eigen::Vector3d from_geocentric(const CoordinateForm& form, const Eigen::Vector3d& xyz, int zone) {
   if (form.kind == FormKind::xyz) return xyz;
-  const Geodetic point = geodetic_from_geocentric(form.ellipsoid, xyz);
-  if (form.kind == FormKind::geodetic) return {point.latitude, point.longitude, point.height};
+  if (form.kind == FormKind::geodetic) {
+    const Geodetic point = geodetic_from_geocentric(form.ellipsoid, xyz);
+    return {point.latitude, point.longitude, point.height};
+  }
+  detail::DirectionHeight point;
+  if (!detail::direction_from_geocentric(form.ellipsoid, xyz, point))
+    return grid_values_of(form, geodetic_from_geocentric(form.ellipsoid, xyz), zone);
   const bool zoned = is_gk_zone_form(form.kind);
-  if (zoned && zone == 0) zone = zone_containing(form.kind, point.longitude);
+  if (zoned && zone == 0) zone = zone_containing(form.kind, detail::longitude_of(xyz));
   const double central_meridian =
       zoned ? gk_central_meridian(form.kind, zone) : form.central_meridian;
-  const GridPoint grid = tm_forward(form.ellipsoid, projection_of(form, central_meridian),
-                                    {point.latitude, point.longitude});
-  if (form.kind == FormKind::utm) return {grid.easting, grid.northing, point.height};
-  return {grid.northing, grid.easting + (zoned ? zone * kZonePrefixUnit : 0), point.height};
+  const detail::Direction offset{
+      point.direction.tan_latitude,
+      detail::turned_west(point.direction.longitude, detail::meridian_sincos(central_meridian))};
+  // 90 degrees out and beyond, the angles decide (and refuse).
+  if (!(offset.longitude.cos > 0))
+    return grid_values_of(form, geodetic_from_geocentric(form.ellipsoid, xyz), zone);
+  return grid_values(
+      form, detail::tm_forward(form.ellipsoid, projection_of(form, central_meridian), offset), zone,
+      point.height);
 }
 
 }  // namespace helmert7::geodesy

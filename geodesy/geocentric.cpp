@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "geodesy/geodesy.h"
+#include "geodesy/directions.h"
 
 namespace helmert7::geodesy {
 namespace {
@@ -39,12 +39,20 @@ double vermeille_k(double e2, double p, double q) {
   return u_plus_v / (std::sqrt(u_plus_v + w * w) + w);
 }
 
+// So far out that the ellipsoid is a point.
+bool far_out(const Ellipsoid& ellipsoid, double distance) {
+  return distance > 2 * ellipsoid.a / std::numeric_limits<double>::epsilon();
+}
+
+// Within the evolute on the equatorial plane, where Vermeille's k would be 0.
+bool inside_evolute(double e2, double p, double q) { return e2 * e2 * q == 0 && p + q <= e2 * e2; }
+
 // Latitude and height of a point at distance R from the axis and z from the
 // equatorial plane.
 LatitudeHeight latitude_height(const Ellipsoid& ellipsoid, double R, double z) {
   const double a = ellipsoid.a, e2 = ellipsoid.e2, e2m = 1 - e2;
   const double p = (R / a) * (R / a), q = e2m * (z / a) * (z / a);
-  if (e2 * e2 * q == 0 && p + q <= e2 * e2) {
+  if (inside_evolute(e2, p, q)) {
     // On the equatorial plane inside the evolute: the nearest points of the
     // ellipsoid lie off the plane; k would be 0 and the general form 0/0.
     const double zz = std::sqrt((e2 * e2 - p) / e2m), xx = std::sqrt(p);
@@ -66,13 +74,57 @@ Eigen::Vector3d geocentric_from_geodetic(const Ellipsoid& ellipsoid, const Geode
           ((1 - ellipsoid.e2) * normal_radius + point.height) * phi.sin};
 }
 
+namespace detail {
+
+double longitude_of(const Eigen::Vector3d& xyz) {
+  // -atan2(-y, x) puts longitude 180 at -180, so longitudes fall in [-180, 180).
+  return -std::atan2(-xyz.y(), xyz.x()) * kDegreesPerRadian;
+}
+
+Eigen::Vector3d geocentric_from_direction(const Ellipsoid& ellipsoid, const Direction& direction,
+                                          double height) {
+  // cos and sin of the latitude from its tangent, by 1/tau beyond 45 degrees
+  // against overflow (and at a pole, where tau is infinite).
+  const double tau = direction.tan_latitude;
+  double sin_phi = 0, cos_phi = 0;
+  if (std::fabs(tau) <= 1) {
+    cos_phi = 1 / std::sqrt(1 + tau * tau);
+    sin_phi = tau * cos_phi;
+  } else {
+    const double cot = 1 / tau;
+    sin_phi = std::copysign(1 / std::sqrt(1 + cot * cot), tau);
+    cos_phi = cot * sin_phi;
+  }
+  const double normal_radius = ellipsoid.a / std::sqrt(1 - ellipsoid.e2 * sin_phi * sin_phi);
+  const double r = (normal_radius + height) * cos_phi;
+  return {r * direction.longitude.cos, r * direction.longitude.sin,
+          ((1 - ellipsoid.e2) * normal_radius + height) * sin_phi};
+}
+
+bool direction_from_geocentric(const Ellipsoid& ellipsoid, const Eigen::Vector3d& xyz,
+                               DirectionHeight& point) {
+  const double x = xyz.x(), y = xyz.y(), z = xyz.z();
+  const double R = std::sqrt(x * x + y * y);
+  // Off the axis, and near enough that the squares stay finite.
+  if (!(R > 0) || !(R < ellipsoid.a * 1e6 && std::fabs(z) < ellipsoid.a * 1e6)) return false;
+  const double a = ellipsoid.a, e2 = ellipsoid.e2, e2m = 1 - e2;
+  const double p = (R / a) * (R / a), q = e2m * (z / a) * (z / a);
+  if (inside_evolute(e2, p, q)) return false;
+  const double k = vermeille_k(e2, p, q);
+  const double d = k * R / (k + e2);
+  point.direction = {z * (k + e2) / (k * R), {y / R, x / R}};
+  point.height = (1 - e2m / k) * std::sqrt(d * d + z * z);
+  return true;
+}
+
+}  // namespace detail
+
 Geodetic geodetic_from_geocentric(const Ellipsoid& ellipsoid, const Eigen::Vector3d& xyz) {
   const double R = std::hypot(xyz.x(), xyz.y());
-  // -atan2(-y, x) puts longitude 180 at -180, so longitudes fall in [-180, 180).
-  const double longitude = -std::atan2(-xyz.y(), xyz.x()) * kDegreesPerRadian;
+  const double longitude = detail::longitude_of(xyz);
   const double distance = std::hypot(R, xyz.z());
-  if (distance > 2 * ellipsoid.a / std::numeric_limits<double>::epsilon()) {
-    // So far out that the ellipsoid is a point; halved against overflow.
+  if (far_out(ellipsoid, distance)) {
+    // The ellipsoid is a point; halved against overflow.
     const double latitude = std::atan2(xyz.z() / 2, std::hypot(xyz.x() / 2, xyz.y() / 2));
     return {latitude * kDegreesPerRadian, longitude, distance};
   }

@@ -39,6 +39,10 @@ struct Ellipsoid {
   double rectifying_radius = 0;   ///< metres of meridian arc per radian of rectifying latitude
   std::array<double, 7> alpha{};  ///< Krueger's series, conformal to rectifying (index 1..6)
   std::array<double, 7> beta{};   ///< and back
+  /// The conformal latitude as the geodetic one plus a series of sines of twice
+  /// it (index 1..6, to order n^6), and the geodetic as the conformal plus one.
+  std::array<double, 7> to_conformal{};
+  std::array<double, 7> from_conformal{};
 };
 
 /// The ellipsoid of semi-major axis `a` (metres) and inverse flattening `rf`;

@@ -116,8 +116,9 @@ TEST(DegreesAsXyz, WarnsWhereBothSidesLookLikeLatitudeAndLongitude) {
     Inputs inputs = inputs_of(c.source, c.target, c.form);
     warn_degrees_as_xyz(inputs);
     ASSERT_EQ(inputs.form_warnings.size(), c.warned ? 1u : 0u) << c.rule;
-    if (c.warned)
+    if (c.warned) {
       EXPECT_NE(inputs.form_warnings[0].find("--srccoords geodetic:ELLIPSOID"), std::string::npos);
+    }
   }
 }
 
@@ -166,7 +167,8 @@ TEST(StreamedTestPoints, RefusalsNameFileLineAndPoint) {
     Inputs inputs = streamed_inputs(c.form);
     Chunk chunk(c.values);
     try {
-      test_points_to_geocentric(inputs, chunk.streamed());
+      std::vector<ConvertedPoint> converted(c.values.size() / 3);
+      test_points_to_geocentric(inputs, chunk.streamed(), converted.data());
       ADD_FAILURE() << "no failure for " << c.failure;
     } catch (const Failure& failure) {
       EXPECT_EQ(std::string(failure.what()).rfind(c.failure, 0), 0u) << failure.what();
@@ -199,7 +201,9 @@ TEST(StreamedTestPoints, FarPointsShareOneWarningLine) {
   for (const auto& c : cases) {
     Inputs inputs = streamed_inputs("gk3:iag1975");
     Chunk chunk(std::vector<double>(far.begin(), far.begin() + 3 * c.points));
-    test_points_to_geocentric(inputs, chunk.streamed());
+    std::vector<ConvertedPoint> converted(c.points);
+    test_points_to_geocentric(inputs, chunk.streamed(), converted.data());
+    note_far_test_points(inputs, chunk.streamed(), converted.data());
     warn_far_test_points(inputs);
     const std::vector<std::string> expected =
         *c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{};
