@@ -30,6 +30,7 @@
 #include <cstddef>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -405,9 +406,11 @@ struct WeightedAdjustment {
 /// Returns result.converged = false when the budget runs out. Throws NumericError as
 /// estimate_parameters does, and for a covariance count that is not the point count
 /// or a block that is not finite, symmetric and positive definite.
-WeightedAdjustment estimate_weighted(const PointMatrix& source, const PointMatrix& target,
-                                     const PointPrecision& precision,
-                                     const AdjustmentOptions& options = {});
+/// Calls `on_iteration` with the parameters after each update.
+WeightedAdjustment estimate_weighted(
+    const PointMatrix& source, const PointMatrix& target, const PointPrecision& precision,
+    const AdjustmentOptions& options = {},
+    const std::function<void(const ParameterVector&)>& on_iteration = {});
 
 /// The global test of v'Pv against chi-square with 3n - 7 degrees of freedom, both
 /// tails, at kGlobalTestAlpha: sigma0 a posteriori against the a priori 1.
@@ -511,18 +514,35 @@ struct FitAssessment {
   bool small_model_worse = false;
 };
 
+/// What a weighted fit adds: the adjustment with both sides' residuals, and its
+/// statistics.
+struct WeightedFit {
+  WeightedAdjustment adjustment;
+  WeightedStatistics statistics;
+  /// sqrt(d'd / (3n - 7)) of the discrepancies d, in the unit of the coordinates:
+  /// what sigma0 is without weights, for the checks of rounding and plausibility
+  double residual_rms = 0;
+};
+
 /// A converged adjustment, the mapping it gives, its statistics and assessment.
 struct Fit {
   AdjustmentResult result;
   CentredTransformation mapping;
   FitStatistics statistics;  ///< residuals included
   FitAssessment assessment;
+  std::optional<WeightedFit> weighted;  ///< a weighted adjustment's own statistics
 };
 
 /// The fit of `network` by a converged `result`, with the prediction errors of
 /// `test_points` (as given). Throws NumericError for a non-finite residual.
 Fit assess_fit(const Network& network, const AdjustmentResult& result,
                const PointMatrix& test_points);
+
+/// The fit of `network` by a converged weighted adjustment: as assess_fit, with the
+/// weighted statistics, whose Baarda's w, critical value and outliers take the
+/// place of the standardized residuals and Pope's test.
+Fit assess_weighted_fit(const Network& network, const WeightedAdjustment& adjustment,
+                        const PointMatrix& test_points);
 
 /// The small-angle model's error at the common points is far beyond the noise when
 /// it exceeds this many times the noise and one millionth of the network's extent.

@@ -116,7 +116,9 @@ PointMatrix source_residuals(const Problem& problem, const Linearisation& l,
 
 // Gauss-Newton (Gauss-Helmert with source covariances) from result.params until
 // converged or out of budget; `adjusted` holds the adjusted source points.
-void iterate(const Problem& problem, int budget, WeightedAdjustment& out) {
+void iterate(const Problem& problem, int budget,
+             const std::function<void(const ParameterVector&)>& on_iteration,
+             WeightedAdjustment& out) {
   StoppingRule rule(network_extent(problem.source), network_extent(problem.target));
   AdjustmentResult& result = out.result;
   bool done = false;
@@ -134,6 +136,7 @@ void iterate(const Problem& problem, int budget, WeightedAdjustment& out) {
     out.adjusted_source = problem.source + source_residuals(problem, l, correction, jacobian);
     done = rule.converged(correction, result.params);
     result.params = corrected_parameters(result.params, correction, problem.model);
+    if (on_iteration) on_iteration(result.params);
   }
   result.converged = done && result.iterations < budget;
 }
@@ -174,9 +177,10 @@ void set_weighted_precision(const Problem& problem, WeightedAdjustment& out) {
 
 }  // namespace
 
-WeightedAdjustment estimate_weighted(const PointMatrix& source, const PointMatrix& target,
-                                     const PointPrecision& precision,
-                                     const AdjustmentOptions& options) {
+WeightedAdjustment estimate_weighted(
+    const PointMatrix& source, const PointMatrix& target, const PointPrecision& precision,
+    const AdjustmentOptions& options,
+    const std::function<void(const ParameterVector&)>& on_iteration) {
   check_point_counts(source, target);
   check_finite(source, "source");
   check_finite(target, "target");
@@ -188,7 +192,7 @@ WeightedAdjustment estimate_weighted(const PointMatrix& source, const PointMatri
   out.result.params = options.model == RotationModel::exact ? closed_form_parameters(source, target)
                                                             : ParameterVector::Zero();
   out.adjusted_source = source;
-  iterate(problem, options.budget, out);
+  iterate(problem, options.budget, on_iteration, out);
   if (out.result.converged) set_weighted_precision(problem, out);
   return out;
 }

@@ -7,8 +7,10 @@
 // weights are block diagonal, one 3-by-3 block per point.
 #include <boost/math/distributions/chi_squared.hpp>
 #include <boost/math/distributions/normal.hpp>
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "model/model.h"
 
@@ -123,6 +125,31 @@ WeightedStatistics weighted_statistics(const WeightedAdjustment& adjustment,
   s.prediction_errors = prediction_errors(mapping, scaled, test_points);
   s.unit_prediction_errors = prediction_errors(mapping, result.normal_inverse, test_points);
   return s;
+}
+
+Fit assess_weighted_fit(const Network& network, const WeightedAdjustment& adjustment,
+                        const PointMatrix& test_points) {
+  Fit fit = assess_fit(network, adjustment.result, test_points);
+  WeightedStatistics statistics = weighted_statistics(adjustment, fit.mapping, test_points);
+  FitStatistics& shared = fit.statistics;
+  shared.standardized = statistics.w;
+  shared.alpha0 = statistics.alpha0;
+  shared.critical_value = statistics.critical_value;
+  shared.outliers = statistics.outliers;
+  shared.largest_w = 0;
+  for (const double w : statistics.w) {
+    if (std::isfinite(w)) shared.largest_w = std::max(shared.largest_w, std::fabs(w));
+  }
+  const double rms = std::sqrt(adjustment.discrepancies.squaredNorm() /
+                               static_cast<double>(statistics.redundancy));
+  // The assessment compares sigma0 with lengths: the weighted sigma0 has no unit.
+  FitAssessment& a = fit.assessment;
+  a.fits_to_rounding = rms <= a.rounding_floor;
+  if (a.fits_to_rounding) shared.outliers.clear();
+  if (fit.mapping.model == RotationModel::exact) a.exact_sigma0 = rms;
+  a.small_model_worse = fit.mapping.model == RotationModel::small && rms > a.exact_sigma0;
+  fit.weighted = WeightedFit{adjustment, std::move(statistics), rms};
+  return fit;
 }
 
 }  // namespace helmert7

@@ -10,6 +10,7 @@
 
 #include <Eigen/Cholesky>
 #include <Eigen/QR>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -389,6 +390,40 @@ TEST(Weighted, RefusesCovariancesThatCannotWeigh) {
   EXPECT_THROW(estimate_weighted(net.source, net.target, short_one), NumericError);
   const PointMatrix line = (Eigen::VectorXd::LinSpaced(5, 0, 400) * Eigen::RowVector3d(1, 2, 3));
   EXPECT_THROW(estimate_weighted(line, line, net.precision), NumericError);
+}
+
+}  // namespace
+}  // namespace helmert7
+
+namespace helmert7 {
+namespace {
+
+// The fit of a weighted run names a blunder by Baarda's w, and its checks of
+// lengths see the residuals in metres, not the unitless sigma0.
+TEST(Weighted, WeightedFitNamesTheBlunderByBaardasW) {
+  test::Gauss gauss(12);
+  test::WeightedNetwork weighted_net =
+      test::weighted_network(8, test::large_rotation(), RotationModel::exact, true, gauss);
+  weighted_net.target(5, 1) += 0.1;
+  Network network;
+  network.source = network.centred_source = weighted_net.source;
+  network.target = network.centred_target = weighted_net.target;
+  network.ave_src = network.ave_tar = Eigen::RowVector3d::Zero();
+  const WeightedAdjustment adjustment = estimate_weighted(
+      network.source, network.target, weighted_net.precision, {RotationModel::exact});
+  const Fit fit = assess_weighted_fit(network, adjustment, PointMatrix(0, 3));
+  ASSERT_TRUE(fit.weighted.has_value());
+  Eigen::Index largest = 0;
+  fit.statistics.standardized.cwiseAbs().maxCoeff(&largest);
+  EXPECT_EQ(largest, 3 * 5 + 1);
+  EXPECT_EQ(fit.statistics.largest_w, std::fabs(fit.statistics.standardized(largest)));
+  EXPECT_NE(std::find(fit.statistics.outliers.begin(), fit.statistics.outliers.end(), 5),
+            fit.statistics.outliers.end());
+  EXPECT_EQ(fit.statistics.standardized, fit.weighted->statistics.w);
+  EXPECT_NEAR(fit.weighted->residual_rms, std::sqrt(adjustment.discrepancies.squaredNorm() / 17.0),
+              1e-15);
+  EXPECT_FALSE(fit.weighted->statistics.global.passed);  // 10 cm against millimetres
+  EXPECT_NO_THROW(check_plausible(network, fit));
 }
 
 }  // namespace
