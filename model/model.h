@@ -400,6 +400,7 @@ struct WeightedAdjustment {
   PointMatrix source_residuals;   ///< zero without source covariances
   Eigen::VectorXd discrepancies;  ///< d = f(x) - X, X, Y, Z interleaved
   PointCovariances weights;       ///< M^-1 of each point at the final parameters
+  bool source_errors = false;     ///< source covariances given: the Gauss-Helmert model
 };
 
 /// Estimates the parameters from centred common points and their `precision`.

@@ -192,6 +192,7 @@ WeightedAdjustment estimate_weighted(
   out.result.params = options.model == RotationModel::exact ? closed_form_parameters(source, target)
                                                             : ParameterVector::Zero();
   out.adjusted_source = source;
+  out.source_errors = !precision.source.empty();
   iterate(problem, options.budget, on_iteration, out);
   if (out.result.converged) set_weighted_precision(problem, out);
   return out;

@@ -255,7 +255,8 @@ std::string adjustment_report_text(const ReportContent& content) {
                      summary_section(fit, network.source.rows(), in_metres) + centred_section(fit) +
                      origin_section(fit) +
                      correlation_section(statistics.origin_correlations, fit.result.sigma0) +
-                     proj_section(fit) + residual_section(network, fit);
+                     proj_section(fit) + residual_section(network, fit) +
+                     weighted_report_section(network, fit);
   if (points.asked) {
     text += points.streamed && points.count > 0
                 ? streamed_section(points)

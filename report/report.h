@@ -60,6 +60,12 @@ struct ReportContent {
   bool in_metres = false;  ///< coordinate forms declare metres; else any unit
 };
 
+/// The weighted adjustment's section of the adjustment report: the global test,
+/// data snooping with Baarda's w, redundancy numbers, minimal detectable biases and
+/// their effects, the residuals of both sides and the standard errors at the a
+/// priori variance factor; empty for an unweighted fit.
+std::string weighted_report_section(const Network& network, const Fit& fit);
+
 /// The adjustment report of --reportfile: summary, parameters of the centred model
 /// and origin-based ones in both conventions with standard errors and correlations,
 /// PROJ strings, residuals with Pope's outlier test, predicted points with standard
