@@ -31,6 +31,20 @@ expect_status 0
 [ "$(args_line configured.txt)" = "$(args_line both.txt)" ] ||
   fail "the configuration's sigmas gave $(args_line configured.txt)"
 
+# The report gains the weighted section; a blunder of 4 cm in Z of the sixth
+# point, against millimetres, is named on the console (with any neighbour that its
+# smearing lifts over the critical value).
+C="0,0,0, 100,0,0, 0,100,0, 0,0,100, 50,50,50, 20,80,10, 90,10,60"
+D="10,20,30.004, 110.002,20,30, 10,120,30.001, 10,20.003,130, 60,70,80, 30,100,40.04, 100,30,90.002"
+run_tool --inputsrc "$C" --inputdes "$D" --dessigma 0.003 --outfile w.txt --reportfile wr.txt
+expect_status 0
+grep -q '^## Weighted adjustment: a priori standard deviations, variance factor 1' wr.txt ||
+  fail "the report has no weighted section"
+grep -q '^global test: .*: failed: the standard deviations are too optimistic, or a point holds a gross error$' wr.txt ||
+  fail "the global test should fail with the blunder"
+grep -Eq '^helmert7: warning: points? ([0-9]+, )*6(, [0-9]+)* may hold gross errors?' stderr ||
+  fail "the console does not name point 6: $(cat stderr)"
+
 # Refusals, each naming where the value came from.
 while IFS='|' read -r pattern option value; do
   expect_refused_before_report "^helmert7: $pattern" --inputsrc "$A" --inputdes "$B" "$option" "$value"
