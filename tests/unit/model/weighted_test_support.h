@@ -52,7 +52,8 @@ inline PointMatrix with_noise(const PointMatrix& points, const PointCovariances&
   for (Eigen::Index i = 0; i < points.rows(); ++i) {
     const Eigen::Matrix3d root =
         covariances[static_cast<std::size_t>(i)].llt().matrixL().toDenseMatrix();
-    const Eigen::Vector3d unit(gauss(1.0), gauss(1.0), gauss(1.0));
+    Eigen::Vector3d unit;  // drawn in order: arguments are evaluated in any order
+    for (int c = 0; c < 3; ++c) unit(c) = gauss(1.0);
     noisy.row(i) += (root * unit).transpose();
   }
   return noisy;
