@@ -78,6 +78,9 @@ demo: tool
 # the portable scan's other tests run checked).
 SANITIZE_SKIP := ^(Statistics\.MappedPointErrorsAgreeWithAMonteCarloOverTheNoise|$\
   OutlierTest\.FalseAlarmsNearFivePercentPerNetworkAtAnySize|$\
+  WeightedMonteCarlo\.GlobalTestPassesInNinetyFivePercent|$\
+  WeightedMonteCarlo\.SnoopingFalseAlarmsNearFivePercentPerNetworkAtAnySize|$\
+  WeightedMonteCarlo\.MinimalDetectableBiasFoundWithEightyPercentPower|$\
   Convergence\.HugeAndFineUnitNetworksStopAtTheRoundingFloor|$\
   portable_scan\.PointFile\.UsualLinesReadAsTheyReadFieldByField)$$
 test: test-release test-sanitize

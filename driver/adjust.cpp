@@ -20,15 +20,26 @@ Fit adjust(const Invocation& invocation, const Network& network, const Inputs& i
   if (!trace.brief) {
     print_iteration = [&out](const ParameterVector& params) { print_matrix(out, "Args", params); };
   }
-  const AdjustmentResult result =
-      estimate_parameters(network.centred_source, network.centred_target, print_iteration, options);
+  const bool weighted = inputs.source_sigmas || inputs.target_sigmas;
+  WeightedAdjustment weighted_adjustment;
+  if (weighted) {
+    weighted_adjustment =
+        estimate_weighted(network.centred_source, network.centred_target,
+                          point_precision(inputs, network), options, print_iteration);
+  } else {
+    weighted_adjustment.result = estimate_parameters(network.centred_source, network.centred_target,
+                                                     print_iteration, options);
+  }
+  const AdjustmentResult& result = weighted_adjustment.result;
   if (!result.converged) {
     throw NumericError("the adjustment did not converge within " +
                        std::to_string(kIterationBudget) + " iterations");
   }
   out << kLabelParameters << std::endl;
   print_matrix(out, "Args", result.params);
-  Fit fit = assess_fit(network, result, point_matrix(inputs.test_list));
+  const PointMatrix test_points = point_matrix(inputs.test_list);
+  Fit fit = weighted ? assess_weighted_fit(network, weighted_adjustment, test_points)
+                     : assess_fit(network, result, test_points);
   if (trace.brief) print_sigma0(out, fit.result.sigma0);
   check_plausible(network, fit);
   return fit;

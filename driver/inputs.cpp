@@ -2,6 +2,7 @@
 // The inputs of a run: the coordinate texts from the command line, replaced by the
 // non-empty values of a configuration file when one is named, then parsed.
 #include <filesystem>
+#include <initializer_list>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -94,24 +95,41 @@ ConfigDocument configuration_document(const std::string& path) {
   return document;
 }
 
-// Lets the non-empty "srccoords" and "descoords" values of the configuration
-// file's empty section replace the forms of the command line.
-void apply_configured_forms(const std::string& path, const ConfigDocument& document,
-                            FormText& source_form, FormText& target_form) {
-  for (const auto& [form, key] :
-       {std::pair(&source_form, "srccoords"), std::pair(&target_form, "descoords")}) {
+// Lets the non-empty values of `keys` in the configuration file's empty section
+// replace the texts of the command line.
+void apply_configured_texts(const std::string& path, const ConfigDocument& document,
+                            std::initializer_list<std::pair<FormText*, const char*>> keys) {
+  for (const auto& [form, key] : keys) {
     const ConfigRecord* record = config_find_record(document.records, "", key);
     if (record && !record->value.empty())
       *form = {record->value, key + std::string(" in ") + in_quotes(path)};
   }
 }
 
+// Lets the non-empty "srccoords" and "descoords" values of the configuration
+// file's empty section replace the forms of the command line.
+void apply_configured_forms(const std::string& path, const ConfigDocument& document,
+                            FormText& source_form, FormText& target_form) {
+  apply_configured_texts(
+      path, document, {std::pair(&source_form, "srccoords"), std::pair(&target_form, "descoords")});
+}
+
+// And its "srcsigma" and "dessigma" values the standard deviations.
+void apply_configured_sigmas(const std::string& path, const ConfigDocument& document,
+                             Inputs& inputs) {
+  apply_configured_texts(
+      path, document,
+      {std::pair(&inputs.source_sigma, "srcsigma"), std::pair(&inputs.target_sigma, "dessigma")});
+}
+
 // Lets the non-empty "src", "des" and "test" values of the configuration file's
-// empty section replace the command-line texts, and its forms theirs.
+// empty section replace the command-line texts, and its forms and standard
+// deviations theirs.
 void apply_configuration(const std::string& path, Inputs& inputs, FormText& source_form,
                          FormText& target_form) {
   const ConfigDocument document = configuration_document(path);
   apply_configured_forms(path, document, source_form, target_form);
+  apply_configured_sigmas(path, document, inputs);
   for (const auto& [input, key] :
        {std::pair(&inputs.source, "src"), std::pair(&inputs.target, "des"),
         std::pair(&inputs.test, "test")}) {
@@ -265,8 +283,11 @@ Inputs read_inputs(const Invocation& invocation) {
       invocation.configuration ? configuration_path(*invocation.configuration, invocation.exe_dir)
                                : std::string();
   FormText source_form = invocation.source_form, target_form = invocation.target_form;
+  inputs.source_sigma = invocation.source_sigma;
+  inputs.target_sigma = invocation.target_sigma;
   if (!configuration.empty()) apply_configuration(configuration, inputs, source_form, target_form);
   inputs.forms = read_forms(source_form, target_form);
+  read_standard_deviations(inputs);
   for (CoordinateText* input : {&inputs.source, &inputs.target, &inputs.test}) {
     resolve_point_file(*input);
   }

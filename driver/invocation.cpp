@@ -44,6 +44,16 @@ const std::vector<OptionSpec> kOptions = {
      "the coordinate form of the target points, as for --srccoords;\n"
      "the test points are mapped into it",
      "a coordinate form such as gk3:cgcs2000", false},
+    {"--srcsigma", "S",
+     "a priori standard deviations of the source points (metres):\n"
+     "one for all three axes or three in the form's own axes, as\n"
+     "0.003,0.003,0.008; with --dessigma the fit weighs both sides",
+     "standard deviations such as 0.005", false},
+    {"--dessigma", "S",
+     "a priori standard deviations of the target points, as for\n"
+     "--srcsigma: the fit is weighted, with the global test and\n"
+     "Baarda's data snooping",
+     "standard deviations such as 0.005", false},
     {"--trace", "LEVEL",
      "full (the default: the points and every matrix of the\n"
      "adjustment) or brief (the counts, the parameters, sigma0)",
@@ -170,6 +180,8 @@ Invocation invocation_of(OptionMap options, const std::string& exe_dir) {
   if (options.count("--inputfile")) invocation.configuration = options.at("--inputfile");
   invocation.source_form = {option_value(options, "--srccoords"), "--srccoords"};
   invocation.target_form = {option_value(options, "--descoords"), "--descoords"};
+  invocation.source_sigma = {option_value(options, "--srcsigma"), "--srcsigma"};
+  invocation.target_sigma = {option_value(options, "--dessigma"), "--dessigma"};
   invocation.source = {text_value(options, "--inputsrc"), "source", "--inputsrc", "", ""};
   invocation.target = {text_value(options, "--inputdes"), "target", "--inputdes", "", ""};
   invocation.test = {text_value(options, "--inputtest"), "test", "--inputtest", "", ""};

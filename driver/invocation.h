@@ -35,8 +35,9 @@ struct CoordinateText {
   std::string path;    ///< of the point file that "@name" names, "-" for standard input
 };
 
-/// A coordinate form as given ("gk3:cgcs2000"; empty for xyz) and where it came
-/// from, for messages: "--srccoords", or "srccoords in 'file.ini'".
+/// A coordinate form ("gk3:cgcs2000"; empty for xyz) or standard deviations
+/// ("0.003,0.003,0.008") as given, and where they came from, for messages:
+/// "--srccoords", or "srccoords in 'file.ini'".
 struct FormText {
   std::string text;
   std::string origin;
@@ -53,6 +54,7 @@ struct Invocation {
   std::optional<std::string> configuration;  ///< the value of --inputfile when given
   CoordinateText source, target, test;       ///< as the command line gives them
   FormText source_form, target_form;         ///< --srccoords, --descoords
+  FormText source_sigma, target_sigma;       ///< --srcsigma, --dessigma
 };
 
 /// Answers --help and --version, else echoes the words (not for --trace brief) and

@@ -10,6 +10,7 @@
 #include <functional>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -51,6 +52,8 @@ struct Inputs {
   std::vector<std::string> source_names, target_names;
   std::vector<std::size_t> source_lines, target_lines;  ///< the line of each point in its file
   std::unique_ptr<std::istream> test_file;  ///< the test point file; null for standard input
+  FormText source_sigma, target_sigma;      ///< standard deviations as given, and their origins
+  std::optional<Eigen::Vector3d> source_sigmas, target_sigmas;  ///< metres, the side's own axes
 };
 
 /// The console trace, and when the adjustment began: the full trace ends with the
@@ -85,6 +88,20 @@ Inputs read_inputs(const Invocation& invocation);
 /// Reads the forms of --srccoords and --descoords (or of the configuration file's
 /// srccoords and descoords); an empty text is xyz. Throws Failure naming the origin.
 CoordinateForms read_forms(const FormText& source, const FormText& target);
+
+/// The standard deviations of --srcsigma or --dessigma (or the configuration's
+/// srcsigma, dessigma): one value for all three axes or three, comma-separated;
+/// none for an empty text. Throws Failure naming the origin for any other text and
+/// for a value that is not positive and finite.
+std::optional<Eigen::Vector3d> read_sigmas(const FormText& given);
+
+/// Reads the standard deviations of both sides into `inputs`. Throws Failure as
+/// read_sigmas does, and when only the source points have them.
+void read_standard_deviations(Inputs& inputs);
+
+/// Each common point's a priori covariance in geocentric axes, from the sides'
+/// standard deviations (the target's at least) and forms.
+PointPrecision point_precision(const Inputs& inputs, const Network& network);
 
 /// Takes the source, target and test lists to geocentric coordinates by their
 /// forms, warning of grid points more than 3.5 degrees from their central

@@ -17,9 +17,6 @@
 #include "model/model.h"
 
 namespace helmert7 {
-namespace {
-
-using NormalMatrix = Eigen::Matrix<double, 7, 7>;
 
 void check_point_counts(const PointMatrix& source, const PointMatrix& target) {
   if (source.rows() != target.rows())
@@ -31,6 +28,10 @@ void check_point_counts(const PointMatrix& source, const PointMatrix& target) {
     throw NumericError("seven parameters need at least three common points, got " +
                        std::to_string(source.rows()));
 }
+
+namespace {
+
+using NormalMatrix = Eigen::Matrix<double, 7, 7>;
 
 // How far the farthest common point moves in the target system: per unit of a
 // translation 1, per radian of a turn |k| R, per unit of m R, R the source
@@ -251,6 +252,23 @@ AdjustmentResult estimate_parameters(
   result.normal_inverse = step.normal_inverse;
   if (result.converged) set_precision(problem, step, result);
   return result;
+}
+
+void check_normal_matrix(const Eigen::Matrix<double, 7, 7>& normal, const ParameterVector& params,
+                         double source_extent) {
+  check_rank(normal, reach_at(params, source_extent));
+}
+
+StoppingRule::StoppingRule(double source_extent, double target_extent)
+    : source_extent_(source_extent), target_extent_(target_extent) {}
+
+bool StoppingRule::converged(const ParameterVector& correction, const ParameterVector& params) {
+  return has_converged(correction, reach_at(params, source_extent_), target_extent_,
+                       previous_largest_);
+}
+
+void describe_gimbal_lock(AdjustmentResult& result) {
+  set_gimbal_lock(result.normal_inverse, result);
 }
 
 }  // namespace helmert7

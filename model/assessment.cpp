@@ -149,7 +149,8 @@ Fit assess_fit(const Network& network, const AdjustmentResult& result,
 
 void check_plausible(const Network& network, const Fit& fit) {
   const FitAssessment& a = fit.assessment;
-  const double best_sigma0 = std::min(fit.result.sigma0, a.exact_sigma0);
+  const double fit_sigma0 = fit.weighted ? fit.weighted->residual_rms : fit.result.sigma0;
+  const double best_sigma0 = std::min(fit_sigma0, a.exact_sigma0);
   if (best_sigma0 > kUnrelatedShare * a.target_extent) {
     refuse_unrelated(network, best_sigma0, a.target_extent);
   }

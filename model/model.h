@@ -30,6 +30,7 @@
 #include <cstddef>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -204,6 +205,33 @@ AdjustmentResult estimate_parameters(
     const std::function<void(const ParameterVector&)>& on_iteration = {},
     const AdjustmentOptions& options = {});
 
+/// Throws NumericError for differing source and target point counts or fewer than
+/// three points.
+void check_point_counts(const PointMatrix& source, const PointMatrix& target);
+
+/// Throws NumericError when a normal matrix built at `params` for centred source
+/// points of extent `source_extent` overflows or is rank-deficient (see
+/// kMinReciprocalCondition); the adjustment judges its first iteration so.
+void check_normal_matrix(const Eigen::Matrix<double, 7, 7>& normal, const ParameterVector& params,
+                         double source_extent);
+
+/// The adjustment's stopping rule (kConvergenceTolerance, kStallTolerance) over the
+/// iterations of one adjustment.
+class StoppingRule {
+ public:
+  StoppingRule(double source_extent, double target_extent);
+  /// Whether the iteration ends with `correction`, computed at `params`.
+  bool converged(const ParameterVector& correction, const ParameterVector& params);
+
+ private:
+  double source_extent_, target_extent_;
+  double previous_largest_ = std::numeric_limits<double>::infinity();
+};
+
+/// Sets the exact model's gimbal-lock fields of a result whose params, sigma0,
+/// sigmax and normal_inverse are final; nothing for the small model.
+void describe_gimbal_lock(AdjustmentResult& result);
+
 /// The covariance of the estimated parameters, sigma0^2 N^-1, in the correction
 /// parameters (reported_covariance gives the exact model's angles').
 ParameterCovariance parameter_covariance(const AdjustmentResult& result);
@@ -340,6 +368,99 @@ FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransf
                              const PointMatrix& centred_source, Eigen::VectorXd residuals,
                              const PointMatrix& test_points);
 
+// Weighted adjustment. The coordinates are observations with a priori covariances
+// (a priori variance factor 1): one 3-by-3 block per point, in the unit of the
+// coordinates squared, in Cartesian axes. Target points only: Gauss-Newton with the
+// weights. Source points too: the Gauss-Helmert model of the conditions
+// X + vT - f(x + vS) = 0; each iteration weights a point's discrepancy by M^-1,
+// M = St + J Ss J', J = df/dx = k R (exact) or k times the small model's matrix at
+// the current parameters, and linearises at the adjusted source points x + vS.
+// A blunder in either system shows only as a discrepancy d = f(x) - X (mapped
+// source minus target, target axes, covariance M), so the redundancy numbers,
+// Baarda's w and the minimal detectable biases are per discrepancy component; with
+// target weights only these are the target coordinates' own.
+
+/// A priori covariances, one 3-by-3 block per common point.
+using PointCovariances = std::vector<Eigen::Matrix3d>;
+
+/// The a priori precision of the common points.
+struct PointPrecision {
+  PointCovariances target;  ///< one per point
+  PointCovariances source;  ///< one per point, or none: source points free of errors
+};
+
+/// A converged weighted adjustment. result.normal_inverse is the weighted N^-1 (the
+/// parameters' covariance at variance factor 1, correction parameters),
+/// result.sigma0 the a posteriori sqrt(v'Pv / (3n - 7)), result.sigmax scaled by it.
+struct WeightedAdjustment {
+  AdjustmentResult result;
+  double weighted_sum = 0;        ///< v'Pv of the residuals of both sides
+  PointMatrix adjusted_source;    ///< the source points plus their residuals
+  PointMatrix target_residuals;   ///< adjusted minus observed, one row per point
+  PointMatrix source_residuals;   ///< zero without source covariances
+  Eigen::VectorXd discrepancies;  ///< d = f(x) - X, X, Y, Z interleaved
+  PointCovariances weights;       ///< M^-1 of each point at the final parameters
+  bool source_errors = false;     ///< source covariances given: the Gauss-Helmert model
+};
+
+/// Estimates the parameters from centred common points and their `precision`.
+/// Returns result.converged = false when the budget runs out. Throws NumericError as
+/// estimate_parameters does, and for a covariance count that is not the point count
+/// or a block that is not finite, symmetric and positive definite.
+/// Calls `on_iteration` with the parameters after each update.
+WeightedAdjustment estimate_weighted(
+    const PointMatrix& source, const PointMatrix& target, const PointPrecision& precision,
+    const AdjustmentOptions& options = {},
+    const std::function<void(const ParameterVector&)>& on_iteration = {});
+
+/// The global test of v'Pv against chi-square with 3n - 7 degrees of freedom, both
+/// tails, at kGlobalTestAlpha: sigma0 a posteriori against the a priori 1.
+struct GlobalTest {
+  double statistic = 0;         ///< v'Pv, (3n - 7) sigma0^2
+  double lower = 0, upper = 0;  ///< the chi-square quantiles alpha/2 and 1 - alpha/2
+  bool passed = false;          ///< lower <= statistic <= upper
+};
+constexpr double kGlobalTestAlpha = 0.05;
+GlobalTest global_test(double weighted_sum, Eigen::Index redundancy);
+
+/// The power with which data snooping finds a bias of the minimal detectable size.
+constexpr double kDetectionPower = 0.8;
+
+/// The critical |w| of a component at level alpha0: the normal quantile 1 - alpha0/2.
+double baarda_critical_value(double alpha0);
+
+/// The non-centrality of the minimal detectable bias: the normal quantiles
+/// 1 - alpha0/2 and kDetectionPower added.
+double detection_noncentrality(double alpha0);
+
+/// What the weighted report derives from a converged weighted adjustment. Per
+/// discrepancy component (X, Y, Z interleaved): Baarda's w = g / sqrt(h), g the
+/// component of M^-1 d and h the diagonal element of M^-1 Qdd M^-1 (Qdd = M - A N^-1 A'
+/// of the point), with the a priori variance factor; the redundancy number, diagonal of
+/// Qdd M^-1; the minimal detectable bias delta0 / sqrt(h); and that bias's effect.
+struct WeightedStatistics {
+  Eigen::Index redundancy = 0;
+  GlobalTest global;
+  double alpha0 = 0;          ///< per component, Sidak from kOutlierAlpha
+  double critical_value = 0;  ///< of |w|
+  double noncentrality = 0;   ///< delta0
+  Eigen::VectorXd w, redundancy_numbers, mdb;
+  std::vector<Eigen::Index> outliers;  ///< 0-based points with a |w| over the critical value
+  /// each component's minimal detectable bias moves the reported parameters by a row
+  Eigen::Matrix<double, Eigen::Dynamic, 7> parameter_effects;
+  /// and a point mapped at the centroid, and at the farthest common point, this far
+  Eigen::VectorXd centroid_effects, edge_effects;
+  ParameterCovariance covariance;       ///< reported parameters, scaled by sigma0^2
+  ParameterCovariance unit_covariance;  ///< the same at the a priori variance factor 1
+  PointMatrix prediction_errors, unit_prediction_errors;  ///< of the test points, so scaled
+};
+
+/// The statistics of `adjustment`, whose mapping is `mapping`, with the prediction
+/// errors of `test_points` (as given, not centred).
+WeightedStatistics weighted_statistics(const WeightedAdjustment& adjustment,
+                                       const CentredTransformation& mapping,
+                                       const PointMatrix& test_points);
+
 /// How the source and target points were paired: by the names of two point
 /// files, or by their places in the texts; the names found in one file only.
 struct Pairing {
@@ -394,18 +515,35 @@ struct FitAssessment {
   bool small_model_worse = false;
 };
 
+/// What a weighted fit adds: the adjustment with both sides' residuals, and its
+/// statistics.
+struct WeightedFit {
+  WeightedAdjustment adjustment;
+  WeightedStatistics statistics;
+  /// sqrt(d'd / (3n - 7)) of the discrepancies d, in the unit of the coordinates:
+  /// what sigma0 is without weights, for the checks of rounding and plausibility
+  double residual_rms = 0;
+};
+
 /// A converged adjustment, the mapping it gives, its statistics and assessment.
 struct Fit {
   AdjustmentResult result;
   CentredTransformation mapping;
   FitStatistics statistics;  ///< residuals included
   FitAssessment assessment;
+  std::optional<WeightedFit> weighted;  ///< a weighted adjustment's own statistics
 };
 
 /// The fit of `network` by a converged `result`, with the prediction errors of
 /// `test_points` (as given). Throws NumericError for a non-finite residual.
 Fit assess_fit(const Network& network, const AdjustmentResult& result,
                const PointMatrix& test_points);
+
+/// The fit of `network` by a converged weighted adjustment: as assess_fit, with the
+/// weighted statistics, whose Baarda's w, critical value and outliers take the
+/// place of the standardized residuals and Pope's test.
+Fit assess_weighted_fit(const Network& network, const WeightedAdjustment& adjustment,
+                        const PointMatrix& test_points);
 
 /// The small-angle model's error at the common points is far beyond the noise when
 /// it exceeds this many times the noise and one millionth of the network's extent.

@@ -62,6 +62,12 @@ struct ReportContent {
   const geodesy::CoordinateForms& forms;  ///< of the two sides; with xyz alone, any unit
 };
 
+/// The weighted adjustment's section of the adjustment report: the global test,
+/// data snooping with Baarda's w, redundancy numbers, minimal detectable biases and
+/// their effects, the residuals of both sides and the standard errors at the a
+/// priori variance factor; empty for an unweighted fit.
+std::string weighted_report_section(const Network& network, const Fit& fit);
+
 /// The adjustment report of --reportfile: summary, the coordinate forms (where a
 /// side has one), parameters of the centred model and origin-based ones in both
 /// conventions with standard errors and correlations, PROJ strings (and the
