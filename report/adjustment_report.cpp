@@ -73,7 +73,10 @@ std::string summary_section(const Fit& fit, Eigen::Index points, bool in_metres)
          "\nredundancy (3n - 7): " + std::to_string(fit.statistics.redundancy) +
          "\niterations: " + std::to_string(fit.result.iterations) +
          "\nsigma0: " + format_shortest(fit.result.sigma0) +
-         (in_metres ? " m\n" : " coordinate units\n") + model_line(fit);
+         (fit.weighted ? " (a posteriori, no unit: the a priori variance factor is 1)\n"
+          : in_metres  ? " m\n"
+                       : " coordinate units\n") +
+         model_line(fit);
 }
 
 std::string centred_section(const Fit& fit) {
@@ -175,6 +178,12 @@ std::string outlier_test_line(const Fit& fit) {
   if (!std::isfinite(statistics.critical_value)) {
     return "no outlier test: the redundancy is below 2\n";
   }
+  if (fit.weighted) {
+    return "critical value " + format_fixed(statistics.critical_value, 4) +
+           " (Baarda, normal, alpha = " + format_shortest(kOutlierAlpha) +
+           " for the network, alpha0 = " + format_general(statistics.alpha0, 6) +
+           " per component (Sidak)); see the weighted adjustment below\n";
+  }
   return "critical value tau = " + format_fixed(statistics.critical_value, 4) +
          " (Pope, alpha = " + format_shortest(kOutlierAlpha) +
          " for the network, alpha0 = " + format_general(statistics.alpha0, 6) +
@@ -191,7 +200,9 @@ std::string residual_section(const Network& network, const Fit& fit) {
   const FitStatistics& statistics = fit.statistics;
   const bool standardized = has_standardized(fit);
   std::string text =
-      "\n## Residuals: v = mapped source minus target (m), w = v / (sigma0 sqrt(q))\n" +
+      "\n## Residuals: v = mapped source minus target (m), " +
+      std::string(fit.weighted ? "w = Baarda's w with the a priori variance factor\n"
+                               : "w = v / (sigma0 sqrt(q))\n") +
       outlier_test_line(fit) +
       (standardized ? "# point vx vy vz wx wy wz\n" : "# point vx vy vz\n");
   for (Eigen::Index i = 0; i < network.source.rows(); ++i) {

@@ -77,7 +77,8 @@ std::string scale_warning(double m) {
                    : unit_hint(k));
 }
 
-std::string outlier_warning(const Network& network, const FitStatistics& statistics) {
+std::string outlier_warning(const Network& network, const Fit& fit) {
+  const FitStatistics& statistics = fit.statistics;
   std::string names;
   for (const Eigen::Index point : statistics.outliers) {
     names += (names.empty() ? "" : ", ") + quoted_label(network, point);
@@ -85,8 +86,10 @@ std::string outlier_warning(const Network& network, const FitStatistics& statist
   const bool one = statistics.outliers.size() == 1;
   return (one ? "point " : "points ") + names +
          (one ? " may hold a gross error" : " may hold gross errors") +
-         ": standardized residuals up to w = " + format_fixed(statistics.largest_w, 2) +
-         " exceed tau = " + format_fixed(statistics.critical_value, 2) +
+         (fit.weighted ? ": Baarda's w up to " : ": standardized residuals up to w = ") +
+         format_fixed(statistics.largest_w, 2) +
+         (fit.weighted ? " exceeds the critical value " : " exceed tau = ") +
+         format_fixed(statistics.critical_value, 2) +
          "; check them, or leave them out and run again";
 }
 
@@ -134,7 +137,7 @@ std::vector<std::string> fit_warnings(const Network& network, const Fit& fit,
     warnings.push_back(small_angle_warning(fit, model_error, farthest));
   }
   if (1.0 + m <= 0.0 || std::fabs(m) > kScaleLimit) warnings.push_back(scale_warning(m));
-  if (!statistics.outliers.empty()) warnings.push_back(outlier_warning(network, statistics));
+  if (!statistics.outliers.empty()) warnings.push_back(outlier_warning(network, fit));
   if (statistics.rotation_error > kRotationErrorLimit) warnings.push_back(geometry_warning(fit));
   if (statistics.redundancy < kLowRedundancy) {
     warnings.push_back("the redundancy is " + std::to_string(statistics.redundancy) +

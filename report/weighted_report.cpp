@@ -77,8 +77,9 @@ std::string external_table(const Network& network, const WeightedStatistics& s) 
   for (Eigen::Index k = 0; k < s.w.size(); ++k) {
     text += point_label(network, k / 3) + " " + axes[k % 3];
     for (int j = 0; j < 7; ++j) {
+      // millimetres, thousandths of an arc-second and of a ppm, as the residuals
       const double factor = j < 3 ? 1.0 : j < 6 ? kArcSecondsPerRadian : 1e6;
-      text += " " + format_general(s.parameter_effects(k, j) * factor, 4);
+      text += " " + format_fixed(s.parameter_effects(k, j) * factor, j < 3 ? 4 : 3);
     }
     text += " " + format_fixed(s.centroid_effects(k), 4) + " " +
             format_fixed(s.edge_effects(k), 4) + "\n";

@@ -45,6 +45,12 @@ grep -q '^global test: .*: failed: the standard deviations are too optimistic, o
 grep -Eq '^helmert7: warning: points? ([0-9]+, )*6(, [0-9]+)* may hold gross errors?' stderr ||
   fail "the console does not name point 6: $(cat stderr)"
 
+# The whole weighted report, errors in both systems, as the golden file has it.
+run_tool --inputsrc "$C" --inputdes "$D" --dessigma 0.003 --srcsigma 0.002 --outfile both.txt \
+  --reportfile both-report.txt
+expect_status 0
+expect_output_file both-report.txt "$DATA/weighted_report.txt"
+
 # Refusals, each naming where the value came from.
 while IFS='|' read -r pattern option value; do
   expect_refused_before_report "^helmert7: $pattern" --inputsrc "$A" --inputdes "$B" "$option" "$value"
