@@ -38,6 +38,7 @@ C="0,0,0, 100,0,0, 0,100,0, 0,0,100, 50,50,50, 20,80,10, 90,10,60"
 D="10,20,30.004, 110.002,20,30, 10,120,30.001, 10,20.003,130, 60,70,80, 30,100,40.04, 100,30,90.002"
 run_tool --inputsrc "$C" --inputdes "$D" --dessigma 0.003 --outfile w.txt --reportfile wr.txt
 expect_status 0
+to_lf wr.txt  # a report is a text file: CR LF on Windows
 grep -q '^## Weighted adjustment: a priori standard deviations, variance factor 1' wr.txt ||
   fail "the report has no weighted section"
 grep -q '^global test: .*: failed: the standard deviations are too optimistic, or a point holds a gross error$' wr.txt ||
