@@ -8,6 +8,15 @@ namespace {
 // "七参数输出: ", as GBK bytes whatever the console's code page.
 const char kLabelParameters[] = "\xC6\xDF\xB2\xCE\xCA\xFD\xCA\xE4\xB3\xF6\x3A\x20";
 
+// The a priori covariances of the check points' targets, as the common points'.
+PointCovariances check_point_covariances(const Inputs& inputs, const Network& network) {
+  Network checks;
+  checks.names = network.checks.names;
+  checks.source = network.checks.source;
+  checks.target = network.checks.target;
+  return point_precision(inputs, checks).target;
+}
+
 }  // namespace
 
 Fit adjust(const Invocation& invocation, const Network& network, const Inputs& inputs,
@@ -42,6 +51,10 @@ Fit adjust(const Invocation& invocation, const Network& network, const Inputs& i
                      : assess_fit(network, result, test_points);
   if (trace.brief) print_sigma0(out, fit.result.sigma0);
   check_plausible(network, fit);
+  if (network.checks.source.rows() > 0) {
+    fit.checks = check_point_test(
+        fit, network.checks, weighted ? check_point_covariances(inputs, network) : PointCovariances{});
+  }
   return fit;
 }
 

@@ -123,13 +123,14 @@ void apply_configured_sigmas(const std::string& path, const ConfigDocument& docu
 }
 
 // Lets the non-empty "src", "des" and "test" values of the configuration file's
-// empty section replace the command-line texts, and its forms and standard
-// deviations theirs.
+// empty section replace the command-line texts, and its forms, standard
+// deviations and check points ("exclude") theirs.
 void apply_configuration(const std::string& path, Inputs& inputs, FormText& source_form,
                          FormText& target_form) {
   const ConfigDocument document = configuration_document(path);
   apply_configured_forms(path, document, source_form, target_form);
   apply_configured_sigmas(path, document, inputs);
+  apply_configured_texts(path, document, {std::pair(&inputs.exclude, "exclude")});
   for (const auto& [input, key] :
        {std::pair(&inputs.source, "src"), std::pair(&inputs.target, "des"),
         std::pair(&inputs.test, "test")}) {
@@ -285,6 +286,7 @@ Inputs read_inputs(const Invocation& invocation) {
   FormText source_form = invocation.source_form, target_form = invocation.target_form;
   inputs.source_sigma = invocation.source_sigma;
   inputs.target_sigma = invocation.target_sigma;
+  inputs.exclude = invocation.exclude;
   if (!configuration.empty()) apply_configuration(configuration, inputs, source_form, target_form);
   inputs.forms = read_forms(source_form, target_form);
   read_standard_deviations(inputs);

@@ -54,6 +54,10 @@ const std::vector<OptionSpec> kOptions = {
      "--srcsigma: the fit is weighted, with the global test and\n"
      "Baarda's data snooping",
      "standard deviations such as 0.005", false},
+    {"--exclude", "NAMES",
+     "common points to leave out of the fit, comma-separated names:\n"
+     "the report checks each against the fit of the others",
+     "point names such as P4,P7", false},
     {"--trace", "LEVEL",
      "full (the default: the points and every matrix of the\n"
      "adjustment) or brief (the counts, the parameters, sigma0)",
@@ -182,6 +186,7 @@ Invocation invocation_of(OptionMap options, const std::string& exe_dir) {
   invocation.target_form = {option_value(options, "--descoords"), "--descoords"};
   invocation.source_sigma = {option_value(options, "--srcsigma"), "--srcsigma"};
   invocation.target_sigma = {option_value(options, "--dessigma"), "--dessigma"};
+  invocation.exclude = {option_value(options, "--exclude"), "--exclude"};
   invocation.source = {text_value(options, "--inputsrc"), "source", "--inputsrc", "", ""};
   invocation.target = {text_value(options, "--inputdes"), "target", "--inputdes", "", ""};
   invocation.test = {text_value(options, "--inputtest"), "test", "--inputtest", "", ""};

@@ -55,6 +55,7 @@ struct Invocation {
   CoordinateText source, target, test;       ///< as the command line gives them
   FormText source_form, target_form;         ///< --srccoords, --descoords
   FormText source_sigma, target_sigma;       ///< --srcsigma, --dessigma
+  FormText exclude;                          ///< --exclude: names of check points
 };
 
 /// Answers --help and --version, else echoes the words (not for --trace brief) and

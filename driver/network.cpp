@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The common points: checked as the texts gave them, printed, and centred on their
 // centroids.
+#include <algorithm>
 #include <unordered_map>
 
 #include "driver/steps.h"
@@ -86,6 +87,59 @@ void match_by_name(const Inputs& inputs, Network& network) {
   network.target = point_matrix(target);
 }
 
+// The names of a comma-separated list, blanks around each trimmed, each once.
+std::vector<std::string> excluded_names(const FormText& exclude) {
+  std::vector<std::string> names;
+  std::size_t begin = 0;
+  while (begin <= exclude.text.size()) {
+    const std::size_t end = std::min(exclude.text.find(',', begin), exclude.text.size());
+    const std::string item = exclude.text.substr(begin, end - begin);
+    const std::size_t first = item.find_first_not_of(" \t");
+    if (first == std::string::npos)
+      throw Failure(exclude.origin + " takes point names separated by commas, not " +
+                    in_quotes(exclude.text) + ": a name is empty");
+    const std::string name = item.substr(first, item.find_last_not_of(" \t") + 1 - first);
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    begin = end + 1;
+  }
+  return names;
+}
+
+// Moves the named points out of the fit into the network's check points; at
+// least three common points stay in it.
+void set_check_points(const Inputs& inputs, Network& network) {
+  const std::vector<std::string> names = excluded_names(inputs.exclude);
+  if (!network.pairing.by_name)
+    throw Failure(inputs.exclude.origin + " names points, but only point files that both name "
+                  "their points pair them by name; the common points here have no names");
+  std::vector<Eigen::Index> kept, checked;
+  for (const std::string& name : names) {
+    const auto found = std::find(network.names.begin(), network.names.end(), name);
+    if (found == network.names.end())
+      throw Failure(inputs.exclude.origin + " names " + in_quotes(name) +
+                    ", which is no common point of " + in_quotes(inputs.source.path) + " and " +
+                    in_quotes(inputs.target.path));
+    checked.push_back(found - network.names.begin());
+  }
+  std::vector<std::string> fitted_names;
+  for (Eigen::Index i = 0; i < network.source.rows(); ++i) {
+    if (std::find(checked.begin(), checked.end(), i) != checked.end()) continue;
+    kept.push_back(i);
+    fitted_names.push_back(network.names[static_cast<std::size_t>(i)]);
+  }
+  if (kept.size() < 3)
+    throw Failure(inputs.exclude.origin + " leaves " + std::to_string(kept.size()) +
+                  " of the " + std::to_string(network.source.rows()) +
+                  " common points in the fit: the seven parameters need at least three");
+  for (const Eigen::Index i : checked)
+    network.checks.names.push_back(network.names[static_cast<std::size_t>(i)]);
+  network.checks.source = network.source(checked, Eigen::all);
+  network.checks.target = network.target(checked, Eigen::all);
+  network.source = PointMatrix(network.source(kept, Eigen::all));
+  network.target = PointMatrix(network.target(kept, Eigen::all));
+  network.names = std::move(fitted_names);
+}
+
 // Prints a centroid under its label and its name.
 void print_centroid(std::ostream& out, const char* name, const Eigen::RowVector3d& centroid) {
   out << name << ": " << std::endl;
@@ -123,10 +177,13 @@ Network form_network(const Inputs& inputs, Trace& trace) {
     network.target = point_matrix(inputs.target_list);
     network.names = inputs.source_names.empty() ? inputs.target_names : inputs.source_names;
   }
+  if (!inputs.exclude.text.empty()) set_check_points(inputs, network);
   check_whole_points(inputs.test, inputs.test_list);
   // NaN and infinity are numbers to the parser but no coordinates.
   check_finite(network.source, "source");
   check_finite(network.target, "target");
+  check_finite(network.checks.source, "source check");
+  check_finite(network.checks.target, "target check");
 
   network.ave_src = network.source.colwise().mean();
   network.ave_tar = network.target.colwise().mean();

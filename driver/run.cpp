@@ -39,6 +39,9 @@ int run(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
     for (std::string& warning : height_warnings(network, inputs.forms)) {
       warnings.push_back(std::move(warning));
     }
+    for (std::string& warning : check_point_warnings(network, fit)) {
+      warnings.push_back(std::move(warning));
+    }
     Outputs outputs = stage_output_file(invocation, inputs, fit, prediction);
     stage_adjustment_report(invocation, {network, fit, prediction.points, warnings, inputs.forms},
                             outputs);

@@ -53,6 +53,7 @@ struct Inputs {
   std::vector<std::size_t> source_lines, target_lines;  ///< the line of each point in its file
   std::unique_ptr<std::istream> test_file;  ///< the test point file; null for standard input
   FormText source_sigma, target_sigma;      ///< standard deviations as given, and their origins
+  FormText exclude;  ///< the names of the check points as given, and their origin
   std::optional<Eigen::Vector3d> source_sigmas, target_sigmas;  ///< metres, the side's own axes
 };
 

@@ -468,6 +468,12 @@ struct Pairing {
   std::vector<std::string> source_only, target_only;
 };
 
+/// Common points left out of the fit to check it, as given, with their names.
+struct CheckPoints {
+  std::vector<std::string> names;
+  PointMatrix source, target;
+};
+
 /// The common points as given, their centroids and the points centred on them.
 struct Network {
   std::vector<std::string> names;  ///< of the points, when point files give them
@@ -475,6 +481,7 @@ struct Network {
   PointMatrix source, target;
   Eigen::RowVector3d ave_src, ave_tar;
   PointMatrix centred_source, centred_target;
+  CheckPoints checks;  ///< excluded from the fit; none unless asked
 };
 
 /// What messages and reports call common point `index` (0-based): its name, else
@@ -525,6 +532,18 @@ struct WeightedFit {
   double residual_rms = 0;
 };
 
+/// The check points' misclosures d = mapped source minus target, one row per point,
+/// and the covariance each is tested with: the mapped point's (A C A') plus the
+/// target point's own, sigma0^2 per axis unweighted; weighted, both at the a priori
+/// variance factor 1, the target's a priori covariance (the source's left out).
+/// A point passes when |d| <= kCheckPointSigmas sqrt(trace), the 3-D test.
+struct CheckPointTest {
+  PointMatrix misclosures;
+  PointMatrix errors;        ///< sX, sY, sZ of each misclosure
+  std::vector<bool> within;  ///< the 3-D test passed
+};
+constexpr double kCheckPointSigmas = 3.0;
+
 /// A converged adjustment, the mapping it gives, its statistics and assessment.
 struct Fit {
   AdjustmentResult result;
@@ -532,7 +551,13 @@ struct Fit {
   FitStatistics statistics;  ///< residuals included
   FitAssessment assessment;
   std::optional<WeightedFit> weighted;  ///< a weighted adjustment's own statistics
+  CheckPointTest checks;                ///< of the network's check points
 };
+
+/// The test of `checks` by `fit`; `target_covariances` (one per check point) for a
+/// weighted fit, else none. Throws NumericError for a non-finite misclosure.
+CheckPointTest check_point_test(const Fit& fit, const CheckPoints& checks,
+                                const PointCovariances& target_covariances);
 
 /// The fit of `network` by a converged `result`, with the prediction errors of
 /// `test_points` (as given). Throws NumericError for a non-finite residual.

@@ -272,7 +272,8 @@ std::string adjustment_report_text(const ReportContent& content) {
                      correlation_section(statistics.origin_correlations, fit.result.sigma0) +
                      proj_section(fit) + pipeline_section(network, forms, origin_helmert(fit)) +
                      residual_section(network, fit) + local_residual_section(network, fit, forms) +
-                     weighted_report_section(network, fit);
+                     weighted_report_section(network, fit) +
+                     check_point_section(network, fit, forms);
   if (points.asked) {
     text += points.streamed && points.count > 0
                 ? streamed_section(points)

@@ -2,6 +2,7 @@
 // The residuals as a surveyor reads them: north, east and up in metres in the
 // target's local frame at each common point, with their horizontal and vertical RMS.
 #include <cmath>
+#include <optional>
 
 #include "report/report.h"
 
@@ -31,12 +32,19 @@ std::string rms_lines(const PointMatrix& local) {
 
 }  // namespace
 
+std::optional<geodesy::Ellipsoid> local_frame_ellipsoid(const Network& network,
+                                                        const geodesy::CoordinateForms& forms) {
+  if (!on_earth(forms.source, network.source) || !on_earth(forms.target, network.target)) {
+    return std::nullopt;
+  }
+  return frame_ellipsoid(forms.target);
+}
+
 std::string local_residual_section(const Network& network, const Fit& fit,
                                    const geodesy::CoordinateForms& forms) {
-  if (!on_earth(forms.source, network.source) || !on_earth(forms.target, network.target)) {
-    return "";
-  }
-  const geodesy::Ellipsoid ellipsoid = frame_ellipsoid(forms.target);
+  const std::optional<geodesy::Ellipsoid> frame = local_frame_ellipsoid(network, forms);
+  if (!frame) return "";
+  const geodesy::Ellipsoid& ellipsoid = *frame;
   const PointMatrix local =
       geodesy::north_east_up_residuals(ellipsoid, network.target, fit.statistics.residuals);
   std::string text = "\n## Residuals in the target's local frame (m): north, east, up at each "

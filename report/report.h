@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -121,6 +122,20 @@ std::string pipeline_section(const Network& network, const geodesy::CoordinateFo
 /// Earth's surface (xyz taken as geocentric on GRS80); else empty.
 std::string local_residual_section(const Network& network, const Fit& fit,
                                    const geodesy::CoordinateForms& forms);
+
+/// The ellipsoid of the target's local frame where local_residual_section gives
+/// north, east, up (GRS80 for xyz near the Earth's surface); none elsewhere.
+std::optional<geodesy::Ellipsoid> local_frame_ellipsoid(const Network& network,
+                                                        const geodesy::CoordinateForms& forms);
+
+/// The report's section on the check points (--exclude): each one's misclosure,
+/// its standard errors and the 3-D test, and in north, east, up where
+/// local_frame_ellipsoid gives a frame; empty without check points.
+std::string check_point_section(const Network& network, const Fit& fit,
+                                const geodesy::CoordinateForms& forms);
+
+/// A warning line for each check point that fails its test.
+std::vector<std::string> check_point_warnings(const Network& network, const Fit& fit);
 
 /// The warning lines of the forms' heights (flat_heights_note, with advice).
 std::vector<std::string> height_warnings(const Network& network,
