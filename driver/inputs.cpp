@@ -270,16 +270,16 @@ void check_distinct_files(const Invocation& invocation, const Inputs& inputs,
 // The source and target points, from their texts or point files.
 void read_sides(Inputs& inputs) {
   std::vector<geodesy::AngleStyle> unused;
-  inputs.source_list = inputs.source.path.empty()
-                           ? parsed(inputs.source, inputs.forms.source, unused)
-                           : read_points(inputs.source, inputs.forms.source,
-                                         {inputs.source_names, inputs.source_lines,
-                                          inputs.source_file_sigmas});
-  inputs.target_list = inputs.target.path.empty()
-                           ? parsed(inputs.target, inputs.forms.target, unused)
-                           : read_points(inputs.target, inputs.forms.target,
-                                         {inputs.target_names, inputs.target_lines,
-                                          inputs.target_file_sigmas});
+  inputs.source_list =
+      inputs.source.path.empty()
+          ? parsed(inputs.source, inputs.forms.source, unused)
+          : read_points(inputs.source, inputs.forms.source,
+                        {inputs.source_names, inputs.source_lines, inputs.source_file_sigmas});
+  inputs.target_list =
+      inputs.target.path.empty()
+          ? parsed(inputs.target, inputs.forms.target, unused)
+          : read_points(inputs.target, inputs.forms.target,
+                        {inputs.target_names, inputs.target_lines, inputs.target_file_sigmas});
 }
 
 }  // namespace

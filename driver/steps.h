@@ -54,7 +54,7 @@ struct Inputs {
   std::unique_ptr<std::istream> test_file;  ///< the test point file; null for standard input
   FormText source_sigma, target_sigma;      ///< standard deviations as given, and their origins
   std::optional<Eigen::Vector3d> source_sigmas, target_sigmas;  ///< metres, the side's own axes
-  PointSigmas source_file_sigmas, target_file_sigmas;  ///< of the point files' columns
+  PointSigmas source_file_sigmas, target_file_sigmas;           ///< of the point files' columns
 };
 
 /// The console trace, and when the adjustment began: the full trace ends with the

@@ -79,8 +79,9 @@ PointCovariances file_covariances(const SideColumns& side, const PointMatrix& po
   for (std::size_t j = 0; j < side.names.size(); ++j) index_of[side.names[j]] = j;
   PointCovariances blocks;
   for (Eigen::Index i = 0; i < points.rows(); ++i) {
-    const std::size_t j = index_of.empty() ? static_cast<std::size_t>(i)
-                                           : index_of.at(network.names[static_cast<std::size_t>(i)]);
+    const std::size_t j = index_of.empty()
+                              ? static_cast<std::size_t>(i)
+                              : index_of.at(network.names[static_cast<std::size_t>(i)]);
     blocks.push_back(column_covariance_at(side.form, side.sigmas.axes, &side.sigmas.values[3 * j],
                                           points.row(i)));
   }
@@ -102,11 +103,11 @@ void check_side(const CoordinateText& input, const PointSigmas& columns,
   const std::string file = std::string("the ") + input.role + " point file " +
                            in_quotes(input.path) + " gives standard deviations in its columns " +
                            column_names(columns.axes);
-  if (given)
-    throw Failure(file + ", and " + origin.origin + " gives them too: give a side's once");
+  if (given) throw Failure(file + ", and " + origin.origin + " gives them too: give a side's once");
   if (columns.axes == SigmaAxes::north_east_up && form.kind == geodesy::FormKind::xyz)
-    throw Failure(file + ", along north, east and up, but its points are geocentric x, y, z "
-                         "(no --srccoords or --descoords form): give sx, sy, sz or sigma");
+    throw Failure(file +
+                  ", along north, east and up, but its points are geocentric x, y, z "
+                  "(no --srccoords or --descoords form): give sx, sy, sz or sigma");
 }
 
 }  // namespace
@@ -161,14 +162,16 @@ void check_standard_deviations(const Inputs& inputs) {
 PointPrecision point_precision(const Inputs& inputs, const Network& network) {
   PointPrecision precision;
   if (has_columns(inputs.target_file_sigmas)) {
-    precision.target = file_covariances(
-        {inputs.forms.target, inputs.target_file_sigmas, inputs.target_names}, network.target, network);
+    precision.target =
+        file_covariances({inputs.forms.target, inputs.target_file_sigmas, inputs.target_names},
+                         network.target, network);
   } else {
     precision.target = side_covariances(inputs.forms.target, *inputs.target_sigmas, network.target);
   }
   if (has_columns(inputs.source_file_sigmas)) {
-    precision.source = file_covariances(
-        {inputs.forms.source, inputs.source_file_sigmas, inputs.source_names}, network.source, network);
+    precision.source =
+        file_covariances({inputs.forms.source, inputs.source_file_sigmas, inputs.source_names},
+                         network.source, network);
   } else if (inputs.source_sigmas) {
     precision.source = side_covariances(inputs.forms.source, *inputs.source_sigmas, network.source);
   }

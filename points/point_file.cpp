@@ -383,7 +383,9 @@ std::optional<std::size_t> column_of(std::string_view header, const std::vector<
   std::optional<std::size_t> found;
   for (std::size_t i = 0; i < fields.size(); ++i) {
     if (!same_name(text_of(header, fields[i]), name)) continue;
-    if (found) throw Failure(where + "the header names the column '" + std::string(name) + "' twice");
+    if (found) {
+      throw Failure(where + "the header names the column '" + std::string(name) + "' twice");
+    }
     found = i;
   }
   return found;
@@ -398,16 +400,18 @@ SigmaColumns sigma_columns(std::string_view header, std::size_t number, const st
     std::string named, missing;
     for (int k = 0; k < 3; ++k) {
       const std::optional<std::size_t> found = column_of(header, fields, kind.names[k], where);
-      (found ? named : missing) += (k > 0 && kind.axes == SigmaAxes::all) ? "" : " " + std::string(kind.names[k]);
       if (found) columns.fields[k] = *found;
+      const bool repeated = k > 0 && kind.axes == SigmaAxes::all;  // sigma is named once
+      if (!repeated) (found ? named : missing) += " " + std::string(kind.names[k]);
     }
     if (named.empty()) continue;
     if (!missing.empty())
       throw Failure(where + "the header names" + named + " but not" + missing +
                     ": standard deviations along axes come three together");
     if (columns.axes != SigmaAxes::none)
-      throw Failure(where + "the header names standard deviations of two kinds; give sx sy sz, "
-                            "sn se su or sigma");
+      throw Failure(where +
+                    "the header names standard deviations of two kinds; give sx sy sz, "
+                    "sn se su or sigma");
     columns.axes = kind.axes;
     std::copy(kind.names, kind.names + 3, columns.names);
   }
@@ -627,8 +631,9 @@ void read_point_sigmas(const PointLine& line, std::size_t number, const PointFor
     const std::string_view value = text_of(line.text, fields[i]);
     double sigma = 0;
     if (!parse_number(value, sigma) || !(sigma > 0))
-      throw Failure(form.where(number) + "'" + excerpt_of(value).text + "' is no standard deviation (" +
-                    name + "): it must be a positive, finite number of metres");
+      throw Failure(form.where(number) + "'" + excerpt_of(value).text +
+                    "' is no standard deviation (" + name +
+                    "): it must be a positive, finite number of metres");
     values.push_back(sigma);
   }
 }
