@@ -29,7 +29,7 @@ Fit adjust(const Invocation& invocation, const Network& network, const Inputs& i
   if (!trace.brief) {
     print_iteration = [&out](const ParameterVector& params) { print_matrix(out, "Args", params); };
   }
-  const bool weighted = inputs.source_sigmas || inputs.target_sigmas;
+  const bool weighted = is_weighted(inputs);
   WeightedAdjustment weighted_adjustment;
   if (weighted) {
     weighted_adjustment =

@@ -164,14 +164,22 @@ std::unique_ptr<std::istream> open_point_file(const CoordinateText& input) {
   return open_for_reading(input.path, shown);
 }
 
-// The common points of a point file of `form`, with their lines, and their names
-// when it gives them.
+// Where a side's points from a point file go besides their coordinates.
+struct PointFileParts {
+  std::vector<std::string>& names;
+  std::vector<std::size_t>& lines;
+  PointSigmas& sigmas;
+};
+
+// The common points of a point file of `form`, with their lines, their names when
+// it gives them, and the standard deviations of its columns.
 CoordinateList read_points(const CoordinateText& input, const geodesy::CoordinateForm& form,
-                           std::vector<std::string>& names, std::vector<std::size_t>& lines) {
+                           const PointFileParts& parts) {
   PointFile points =
       read_point_file(*open_point_file(input), input.path, kPointBlockBytes, point_fields(form));
-  names = std::move(points.names);
-  lines = std::move(points.lines);
+  parts.names = std::move(points.names);
+  parts.lines = std::move(points.lines);
+  parts.sigmas = std::move(points.sigmas);
   return std::move(points.coordinates);
 }
 
@@ -263,14 +271,16 @@ void check_distinct_files(const Invocation& invocation, const Inputs& inputs,
 // The source and target points, from their texts or point files.
 void read_sides(Inputs& inputs) {
   std::vector<geodesy::AngleStyle> unused;
-  inputs.source_list = inputs.source.path.empty()
-                           ? parsed(inputs.source, inputs.forms.source, unused)
-                           : read_points(inputs.source, inputs.forms.source, inputs.source_names,
-                                         inputs.source_lines);
-  inputs.target_list = inputs.target.path.empty()
-                           ? parsed(inputs.target, inputs.forms.target, unused)
-                           : read_points(inputs.target, inputs.forms.target, inputs.target_names,
-                                         inputs.target_lines);
+  inputs.source_list =
+      inputs.source.path.empty()
+          ? parsed(inputs.source, inputs.forms.source, unused)
+          : read_points(inputs.source, inputs.forms.source,
+                        {inputs.source_names, inputs.source_lines, inputs.source_file_sigmas});
+  inputs.target_list =
+      inputs.target.path.empty()
+          ? parsed(inputs.target, inputs.forms.target, unused)
+          : read_points(inputs.target, inputs.forms.target,
+                        {inputs.target_names, inputs.target_lines, inputs.target_file_sigmas});
 }
 
 }  // namespace
@@ -296,6 +306,7 @@ Inputs read_inputs(const Invocation& invocation) {
   check_distinct_files(invocation, inputs, configuration);
   check_present(inputs);
   read_sides(inputs);
+  check_standard_deviations(inputs);
   if (inputs.test.path.empty()) {
     inputs.test_list = parsed(inputs.test, inputs.forms.source, inputs.test_styles);
   } else if (inputs.test.path != "-") {

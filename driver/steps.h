@@ -55,6 +55,7 @@ struct Inputs {
   FormText source_sigma, target_sigma;      ///< standard deviations as given, and their origins
   FormText exclude;  ///< the names of the check points as given, and their origin
   std::optional<Eigen::Vector3d> source_sigmas, target_sigmas;  ///< metres, the side's own axes
+  PointSigmas source_file_sigmas, target_file_sigmas;           ///< of the point files' columns
 };
 
 /// The console trace, and when the adjustment began: the full trace ends with the
@@ -97,8 +98,17 @@ CoordinateForms read_forms(const FormText& source, const FormText& target);
 std::optional<Eigen::Vector3d> read_sigmas(const FormText& given);
 
 /// Reads the standard deviations of both sides into `inputs`. Throws Failure as
-/// read_sigmas does, and when only the source points have them.
+/// read_sigmas does.
 void read_standard_deviations(Inputs& inputs);
+
+/// Checks the standard deviations of both sides once the point files' columns are
+/// read: a side takes them from its file's columns or from --srcsigma, --dessigma
+/// (or the configuration), not both; sn, se, su need a side of a geodetic or grid
+/// form. Throws Failure for these, and when only the source points have them.
+void check_standard_deviations(const Inputs& inputs);
+
+/// Whether the run is weighted: the target points, at least, have standard deviations.
+bool is_weighted(const Inputs& inputs);
 
 /// Each common point's a priori covariance in geocentric axes, from the sides'
 /// standard deviations (the target's at least) and forms.

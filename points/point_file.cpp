@@ -3,11 +3,13 @@
 // read a block at a time and its lines taken from the block without copying; a
 // line is split only as far as its z field, and its numbers are read exactly.
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -351,6 +353,72 @@ std::string line_place(const std::string& shown_name, std::size_t number) {
   return shown_name + ":" + std::to_string(number) + ": ";
 }
 
+// The columns of a header that hold standard deviations: the header's field of
+// each of the three values (sigma's one field three times), and the header's line.
+struct SigmaColumns {
+  SigmaAxes axes = SigmaAxes::none;
+  std::size_t fields[3]{};
+  std::string_view names[3];
+  std::size_t header_line = 0;
+};
+
+// The names of the columns of each kind of standard deviations, as SigmaAxes orders them.
+struct SigmaKind {
+  SigmaAxes axes;
+  std::string_view names[3];
+};
+constexpr SigmaKind kSigmaKinds[] = {{SigmaAxes::cartesian, {"sx", "sy", "sz"}},
+                                     {SigmaAxes::north_east_up, {"sn", "se", "su"}},
+                                     {SigmaAxes::all, {"sigma", "sigma", "sigma"}}};
+
+bool same_name(std::string_view field, std::string_view name) {
+  return std::equal(field.begin(), field.end(), name.begin(), name.end(), [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == b;
+  });
+}
+
+// The header's field named `name`, or none; a name given twice is refused.
+std::optional<std::size_t> column_of(std::string_view header, const std::vector<Field>& fields,
+                                     std::string_view name, const std::string& where) {
+  std::optional<std::size_t> found;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (!same_name(text_of(header, fields[i]), name)) continue;
+    if (found) {
+      throw Failure(where + "the header names the column '" + std::string(name) + "' twice");
+    }
+    found = i;
+  }
+  return found;
+}
+
+// The columns of standard deviations that a header line names: all three of one
+// kind or none.
+SigmaColumns sigma_columns(std::string_view header, std::size_t number, const std::string& where) {
+  const std::vector<Field> fields = all_fields(header, separator_of(header));
+  SigmaColumns columns;
+  for (const SigmaKind& kind : kSigmaKinds) {
+    std::string named, missing;
+    for (int k = 0; k < 3; ++k) {
+      const std::optional<std::size_t> found = column_of(header, fields, kind.names[k], where);
+      if (found) columns.fields[k] = *found;
+      const bool repeated = k > 0 && kind.axes == SigmaAxes::all;  // sigma is named once
+      if (!repeated) (found ? named : missing) += " " + std::string(kind.names[k]);
+    }
+    if (named.empty()) continue;
+    if (!missing.empty())
+      throw Failure(where + "the header names" + named + " but not" + missing +
+                    ": standard deviations along axes come three together");
+    if (columns.axes != SigmaAxes::none)
+      throw Failure(where +
+                    "the header names standard deviations of two kinds; give sx sy sz, "
+                    "sn se su or sigma");
+    columns.axes = kind.axes;
+    std::copy(kind.names, kind.names + 3, columns.names);
+  }
+  columns.header_line = number;
+  return columns;
+}
+
 }  // namespace
 
 void check_point_file_kind(const std::string& path, const std::string& shown) {
@@ -532,11 +600,52 @@ void PointForm::refuse_form(std::string_view text, std::size_t number) const {
                    (fields.size() >= 4 ? " (the first point line has no name)" : ""));
 }
 
+namespace {
+
+// A header's columns of standard deviations, when line `number` is the header
+// (the first line not skipped before any point).
+void read_header(const PointLine& line, std::size_t number, const PointForm& form,
+                 SigmaColumns& columns) {
+  std::string_view text = line.text;
+  if (number == 1 && text.rfind(kByteOrderMark, 0) == 0) text.remove_prefix(kByteOrderMark.size());
+  if (is_skipped(text)) return;
+  columns = sigma_columns(text, number, form.where(number));
+}
+
+// The standard deviations of a point line, from the fields the header's columns
+// name, which stand after the line's z.
+void read_point_sigmas(const PointLine& line, std::size_t number, const PointForm& form,
+                       const SigmaColumns& columns, std::vector<double>& values) {
+  const std::vector<Field> fields = all_fields(line.text, form.separator());
+  const std::size_t z = form.named() ? 3 : 2;
+  for (int k = 0; k < 3; ++k) {
+    const std::string name(columns.names[k]);
+    const std::size_t i = columns.fields[k];
+    const std::string header = " (the header on line " + std::to_string(columns.header_line) + ")";
+    if (i <= z)
+      throw Failure(form.where(number) + "the column '" + name + "'" + header +
+                    " stands where the points have their name or x, y, z");
+    if (i >= fields.size() || fields[i].begin == fields[i].end)
+      throw Failure(form.where(number) + "no standard deviation in the column '" + name + "'" +
+                    header + ": give one for every point of the file");
+    const std::string_view value = text_of(line.text, fields[i]);
+    double sigma = 0;
+    if (!parse_number(value, sigma) || !(sigma > 0))
+      throw Failure(form.where(number) + "'" + excerpt_of(value).text +
+                    "' is no standard deviation (" + name +
+                    "): it must be a positive, finite number of metres");
+    values.push_back(sigma);
+  }
+}
+
+}  // namespace
+
 PointFile read_point_file(std::istream& in, const std::string& shown_name, std::size_t block_bytes,
                           PointFields fields) {
   BlockReader blocks(in, shown_name, block_bytes);
   PointForm form(shown_name, fields.angles);
   PointFile file;
+  SigmaColumns columns;
   std::unordered_map<std::string, std::size_t> first_line_of;
   PointLine line;
   double xyz[3];
@@ -545,9 +654,14 @@ PointFile read_point_file(std::istream& in, const std::string& shown_name, std::
     LineCursor lines(blocks.whole_lines(), first);
     while (const std::optional<PaddedView> text = lines.next()) {
       form.read(*text, lines.number(), line, xyz);
-      if (!line.is_point) continue;
+      if (!line.is_point) {
+        if (file.coordinates.empty()) read_header(line, lines.number(), form, columns);
+        continue;
+      }
       file.coordinates.insert(file.coordinates.end(), xyz, xyz + 3);
       file.lines.push_back(lines.number());
+      if (columns.axes != SigmaAxes::none)
+        read_point_sigmas(line, lines.number(), form, columns, file.sigmas.values);
       if (!form.named()) continue;
       std::string name(text_of(line.text, line.name));
       const auto [found, added] = first_line_of.emplace(name, lines.number());
@@ -561,6 +675,7 @@ PointFile read_point_file(std::istream& in, const std::string& shown_name, std::
     first = lines.number() + 1;
   }
   if (file.coordinates.empty()) throw Failure(shown_name + ": the file holds no points");
+  file.sigmas.axes = columns.axes;
   return file;
 }
 

@@ -133,6 +133,10 @@ class PointForm {
   /// Whether the file's points have names, once the first point line is read.
   bool named() const { return named_; }
 
+  /// What separates the fields of the file's point lines, once the first is read:
+  /// ' ' for blanks and tabs, ',' or ';'.
+  char separator() const { return separator_; }
+
   /// "points.csv:7: " for messages about line `number`.
   std::string where(std::size_t number) const;
 

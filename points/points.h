@@ -3,8 +3,9 @@
 // for the common points, or streamed for the points to map, whose lines are
 // written back with only x, y and z replaced. Coordinates are decimal numbers in
 // any unit, or on request latitude and longitude in degrees (decimal or d:m:s)
-// before a height; names are kept as bytes. Failures throw Failure "FILE:LINE:
-// what is wrong"; nothing here prints.
+// before a height; names are kept as bytes. A header may name columns of a priori
+// standard deviations in metres (sx sy sz, sn se su, or sigma), read with the
+// common points. Failures throw Failure "FILE:LINE: what is wrong"; nothing here prints.
 #pragma once
 
 #include <cstddef>
@@ -18,13 +19,27 @@
 
 namespace helmert7 {
 
+/// The axes of the standard deviations a file's header names: none; `cartesian`
+/// for sx, sy, sz; `north_east_up` for sn, se, su (at each point); `all` for sigma,
+/// one value for all three axes.
+enum class SigmaAxes { none, cartesian, north_east_up, all };
+
+/// A priori standard deviations from a file's columns, in metres: three per point
+/// in file order, along the axes named (sigma's value three times); none without
+/// such columns.
+struct PointSigmas {
+  SigmaAxes axes = SigmaAxes::none;
+  std::vector<double> values;
+};
+
 /// The common points of a point file: x, y, z of each point in file order, the
-/// line each stands on, and their names when the file gives them (else `names` is
-/// empty).
+/// line each stands on, their names when the file gives them (else `names` is
+/// empty), and their standard deviations when its header names their columns.
 struct PointFile {
   std::vector<double> coordinates;
   std::vector<std::size_t> lines;
   std::vector<std::string> names;
+  PointSigmas sigmas;
 };
 
 /// What the x, y, z fields of a file's point lines hold: numbers (the default), or
@@ -56,6 +71,10 @@ constexpr std::size_t kLongestLine = std::size_t{1} << 20;
 /// repeat; a line may not reach 1 MiB; the file holds one point at least. Throws
 /// Failure "FILE:LINE: what is wrong", FILE being `shown_name`. With
 /// `fields.angles` the first two coordinates may also be d:m:s angles.
+/// Header fields named (in any case) sx, sy and sz, or sn, se and su, or sigma are
+/// columns of standard deviations after z: every point gives each, positive and
+/// finite; a header that names some of three, two kinds or a column twice is
+/// refused. Other header names leave their fields trailing fields.
 PointFile read_point_file(std::istream& in, const std::string& shown_name,
                           std::size_t block_bytes = kPointBlockBytes, PointFields fields = {});
 
