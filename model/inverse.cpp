@@ -2,6 +2,7 @@
 // The inverse of the origin-based mapping: the exact model's inverse parameters,
 // and for either model the inverse of its matrix with its translation.
 #include <Eigen/LU>
+#include <string>
 
 #include "model/model.h"
 
@@ -28,6 +29,20 @@ AffineMapping inverse_mapping(const AffineMapping& forward) {
   const Eigen::Matrix3d inverse = forward.matrix.inverse();
   if (!inverse.allFinite()) throw NumericError("the mapping's matrix has no inverse");
   return {inverse, -(inverse * forward.translation)};
+}
+
+PointMatrix map_points_back(const CentredTransformation& mapping, const PointMatrix& points) {
+  const AffineMapping back = inverse_mapping(affine_mapping(mapping.params, mapping.model));
+  PointMatrix mapped(points.rows(), 3);
+  for (Eigen::Index i = 0; i < points.rows(); ++i) {
+    const Eigen::Vector3d centred = (points.row(i) - mapping.ave_tar).transpose();
+    mapped.row(i) = (back.matrix * centred + back.translation).transpose() + mapping.ave_src;
+    if (!mapped.row(i).allFinite()) {
+      throw NumericError("test point " + std::to_string(i + 1) +
+                         " mapped back into the source system is not finite");
+    }
+  }
+  return mapped;
 }
 
 ParameterVector exact_inverse_parameters(const ParameterVector& origin) {

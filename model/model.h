@@ -324,6 +324,11 @@ struct CentredTransformation {
 /// point whose result is not finite.
 PointMatrix map_points(const CentredTransformation& mapping, const PointMatrix& points);
 
+/// Maps points, one per row, from the target back into the source system with the
+/// same fit: ave_src + A^-1 (q - ave_tar - t), A = model_matrix. Throws
+/// NumericError for a singular matrix or a result that is not finite.
+PointMatrix map_points_back(const CentredTransformation& mapping, const PointMatrix& points);
+
 /// Maps `points` (x, y, z) triples in place as map_points does; a result that is
 /// not finite is left for the caller to find.
 void map_in_place(const CentredTransformation& mapping, double* xyz, std::size_t points);
