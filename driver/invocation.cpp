@@ -35,6 +35,11 @@ const std::vector<OptionSpec> kOptions = {
      "small (the default: small angles) or exact (any rotation;\n"
      "for local grids and anything beyond a few arc-minutes)",
      "small or exact", false},
+    {"--direction", "WAY",
+     "forward (the default: test points from the source into the\n"
+     "target system) or inverse (from the target back into the\n"
+     "source, with the same fit)",
+     "forward or inverse", false},
     {"--srccoords", "FORM",
      "the coordinate form of the source and test points: xyz (the\n"
      "default), geodetic:ELLIPSOID, gk:ELLIPSOID:LON0, gk3:ELLIPSOID,\n"
@@ -163,6 +168,15 @@ bool exact_rotation(const OptionMap& options) {
   throw Failure("--rotation takes small or exact, not " + shown_word(model));
 }
 
+// Whether --direction asks to map the test points back; only "forward" and
+// "inverse" are directions.
+bool inverse_direction(const OptionMap& options) {
+  const std::string way = option_value(options, "--direction");
+  if (way.empty() || way == "forward") return false;
+  if (way == "inverse") return true;
+  throw Failure("--direction takes forward or inverse, not " + shown_word(way));
+}
+
 // Whether --trace asks for the brief trace; only "full" and "brief" are levels.
 bool brief_trace(const OptionMap& options) {
   const std::string level = option_value(options, "--trace");
@@ -181,6 +195,7 @@ Invocation invocation_of(OptionMap options, const std::string& exe_dir) {
   invocation.report_path = report_path(options).value_or("");
   invocation.exact_rotation = exact_rotation(options);
   invocation.brief_trace = brief_trace(options);
+  invocation.inverse_direction = inverse_direction(options);
   if (options.count("--inputfile")) invocation.configuration = options.at("--inputfile");
   invocation.source_form = {option_value(options, "--srccoords"), "--srccoords"};
   invocation.target_form = {option_value(options, "--descoords"), "--descoords"};

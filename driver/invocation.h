@@ -51,6 +51,7 @@ struct Invocation {
   std::string report_path;                   ///< empty: no adjustment report
   bool exact_rotation = false;               ///< --rotation exact
   bool brief_trace = false;                  ///< --trace brief
+  bool inverse_direction = false;            ///< --direction inverse
   std::optional<std::string> configuration;  ///< the value of --inputfile when given
   CoordinateText source, target, test;       ///< as the command line gives them
   FormText source_form, target_form;         ///< --srccoords, --descoords

@@ -204,7 +204,9 @@ Prediction predict(const Invocation& invocation, Inputs& inputs, const Fit& fit,
     stream_test_points(invocation, inputs, fit, prediction);
     print_count(prediction.points.count, invocation.output_path, trace);
   } else {
-    prediction.points.mapped = map_points(fit.mapping, point_matrix(inputs.test_list));
+    const PointMatrix given = point_matrix(inputs.test_list);
+    prediction.points.mapped = invocation.inverse_direction ? map_points_back(fit.mapping, given)
+                                                            : map_points(fit.mapping, given);
     prediction.joined = inputs.forms.convert()
                             ? joined_in_target_form(inputs, prediction.points.mapped)
                             : join_numbers(values_of(prediction.points.mapped));

@@ -9,7 +9,7 @@ namespace {
 
 const char kUsage[] =
     R"(Usage: helmert7 --inputsrc SRC --inputdes DES [--inputtest TEST] [--outfile OUT]
-         [--reportfile FILE] [--rotation MODEL] [--trace LEVEL]
+         [--reportfile FILE] [--rotation MODEL] [--direction WAY] [--trace LEVEL]
   or:  helmert7 --inputfile FILE [--outfile OUT] [--reportfile FILE]
          [--rotation MODEL] [--trace LEVEL]
   or:  helmert7 --help | -h | --version

@@ -232,6 +232,29 @@ class StoppingRule {
 /// sigmax and normal_inverse are final; nothing for the small model.
 void describe_gimbal_lock(AdjustmentResult& result);
 
+/// A mapping by a general matrix: mapped = matrix p + translation.
+struct AffineMapping {
+  Eigen::Matrix3d matrix;
+  Eigen::Vector3d translation;
+};
+
+/// The model's matrix (1 + m) R: the exact rotation or the small model's
+/// first-order matrix, of the angles and scale of `params`.
+Eigen::Matrix3d model_matrix(const ParameterVector& params, RotationModel model);
+
+/// The origin-based parameters (origin_based_parameters) as matrix and translation.
+AffineMapping affine_mapping(const ParameterVector& origin, RotationModel model);
+
+/// The mapping back: the inverse matrix and -inverse * translation. For the small
+/// model this is not the small model with its angles negated (that differs by
+/// second-order terms). Throws NumericError for a singular matrix.
+AffineMapping inverse_mapping(const AffineMapping& forward);
+
+/// The exact model's inverse of origin-based parameters, again exact-model
+/// parameters in the coordinate-frame convention: the angles of R', translation
+/// -R' t / (1 + m), 1 + m' = 1 / (1 + m).
+ParameterVector exact_inverse_parameters(const ParameterVector& origin);
+
 /// The covariance of the estimated parameters, sigma0^2 N^-1, in the correction
 /// parameters (reported_covariance gives the exact model's angles').
 ParameterCovariance parameter_covariance(const AdjustmentResult& result);
@@ -300,6 +323,11 @@ struct CentredTransformation {
 /// ave_src, transform_point, add ave_tar. Throws NumericError naming the 1-based
 /// point whose result is not finite.
 PointMatrix map_points(const CentredTransformation& mapping, const PointMatrix& points);
+
+/// Maps points, one per row, from the target back into the source system with the
+/// same fit: ave_src + A^-1 (q - ave_tar - t), A = model_matrix. Throws
+/// NumericError for a singular matrix or a result that is not finite.
+PointMatrix map_points_back(const CentredTransformation& mapping, const PointMatrix& points);
 
 /// Maps `points` (x, y, z) triples in place as map_points does; a result that is
 /// not finite is left for the caller to find.

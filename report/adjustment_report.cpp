@@ -270,7 +270,8 @@ std::string adjustment_report_text(const ReportContent& content) {
                      summary_section(fit, network.source.rows(), forms.convert()) +
                      forms_section(network, forms) + centred_section(fit) + origin_section(fit) +
                      correlation_section(statistics.origin_correlations, fit.result.sigma0) +
-                     proj_section(fit) + pipeline_section(network, forms, origin_helmert(fit)) +
+                     proj_section(fit) + inverse_section(fit) +
+                     pipeline_section(network, forms, origin_helmert(fit)) +
                      residual_section(network, fit) + local_residual_section(network, fit, forms) +
                      weighted_report_section(network, fit) +
                      check_point_section(network, fit, forms);

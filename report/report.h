@@ -69,6 +69,11 @@ struct ReportContent {
 /// priori variance factor; empty for an unweighted fit.
 std::string weighted_report_section(const Network& network, const Fit& fit);
 
+/// The adjustment report's inverse transformation (target back into source): for
+/// the exact model its parameters in both conventions and PROJ helmert +exact
+/// strings; for either model the inverse matrix and translation as PROJ's affine.
+std::string inverse_section(const Fit& fit);
+
 /// The adjustment report of --reportfile: summary, the coordinate forms (where a
 /// side has one), parameters of the centred model and origin-based ones in both
 /// conventions with standard errors and correlations, PROJ strings (and the

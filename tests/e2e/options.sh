@@ -35,7 +35,7 @@ expect_refused_words() {
   shift
   [ "$(wc -l <stdout)" -eq $(($# + 2)) ] || fail "the echo of '$*' is not complete"
 }
-LISTED='; the options are --inputsrc, --inputdes, --inputtest, --inputfile, --outfile, --reportfile, --rotation, --srccoords, --descoords, --srcsigma, --dessigma, --exclude and --trace$'
+LISTED='; the options are --inputsrc, --inputdes, --inputtest, --inputfile, --outfile, --reportfile, --rotation, --direction, --srccoords, --descoords, --srcsigma, --dessigma, --exclude and --trace$'
 expect_refused_words "^helmert7: unknown option '--out'$LISTED" \
   --inputsrc "$A" --inputdes "$B" --out o.txt
 expect_refused_words "^helmert7: unknown option '--inputtset' \(did you mean --inputtest\?\)$LISTED" \

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+// The inverse of the origin-based mapping: the exact model's inverse parameters,
+// and for either model the inverse of its matrix with its translation.
+#include <Eigen/LU>
+#include <string>
+
+#include "model/model.h"
+
+namespace helmert7 {
+namespace {
+
+enum : int { kTx, kEx = 3, kM = 6 };
+
+}  // namespace
+
+Eigen::Matrix3d model_matrix(const ParameterVector& params, RotationModel model) {
+  if (model == RotationModel::exact) return (1.0 + params(kM)) * rotation_matrix(params);
+  const double ex = params(kEx), ey = params(kEx + 1), ez = params(kEx + 2);
+  Eigen::Matrix3d small;
+  small << 1.0, ez, -ey, -ez, 1.0, ex, ey, -ex, 1.0;
+  return (1.0 + params(kM)) * small;
+}
+
+AffineMapping affine_mapping(const ParameterVector& origin, RotationModel model) {
+  return {model_matrix(origin, model), origin.segment<3>(kTx)};
+}
+
+AffineMapping inverse_mapping(const AffineMapping& forward) {
+  const Eigen::Matrix3d inverse = forward.matrix.inverse();
+  if (!inverse.allFinite()) throw NumericError("the mapping's matrix has no inverse");
+  return {inverse, -(inverse * forward.translation)};
+}
+
+PointMatrix map_points_back(const CentredTransformation& mapping, const PointMatrix& points) {
+  const AffineMapping back = inverse_mapping(affine_mapping(mapping.params, mapping.model));
+  PointMatrix mapped(points.rows(), 3);
+  for (Eigen::Index i = 0; i < points.rows(); ++i) {
+    const Eigen::Vector3d centred = (points.row(i) - mapping.ave_tar).transpose();
+    mapped.row(i) = (back.matrix * centred + back.translation).transpose() + mapping.ave_src;
+    if (!mapped.row(i).allFinite()) {
+      throw NumericError("test point " + std::to_string(i + 1) +
+                         " mapped back into the source system is not finite");
+    }
+  }
+  return mapped;
+}
+
+ParameterVector exact_inverse_parameters(const ParameterVector& origin) {
+  // X = t + k R x  <=>  x = -R' t / k + (1 / k) R' X
+  const Eigen::Matrix3d transposed = rotation_matrix(origin).transpose();
+  const double k = 1.0 + origin(kM);
+  ParameterVector inverse;
+  inverse.segment<3>(kTx) = -(transposed * origin.segment<3>(kTx)) / k;
+  inverse.segment<3>(kEx) = rotation_angles(transposed);
+  inverse(kM) = 1.0 / k - 1.0;
+  return inverse;
+}
+
+}  // namespace helmert7

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# The report's inverse transformation: its PROJ strings are those the fixtures
+# were made with (tests/data/e2e/inverse/make_fixtures.sh), and cct's mapping of
+# the mapped test points through each, kept there, gives back the example's test
+# points to 0.1 mm, for both rotation models.
+source "$(dirname "$0")/lib.bash" "$@"
+
+FIXTURES=$DATA/inverse
+tr ',' '\n' <<<"$TEST" | paste -d' ' - - - >test_points.txt
+
+# within_tenth_mm LABEL FILE: FILE's three points are the test points to 1e-4 m.
+within_tenth_mm() {
+  local worst
+  worst=$(paste test_points.txt "$2" | awk '{
+    for (i = 1; i <= 3; i++) { d = $i - $(i + 3); if (d < 0) d = -d; if (d > w) w = d }
+    n++ } END { if (n != 3) print "missing"; else printf "%.3g", w }')
+  awk -v w="$worst" 'BEGIN { exit !(w != "missing" && w + 0 <= 1e-4) }' ||
+    fail "$1: mapped back, the test points differ by $worst m"
+}
+
+for model in small exact; do
+  run_tool --inputsrc "$SRC" --inputdes "$DES" --inputtest "$TEST" --rotation "$model" \
+    --outfile "$model.txt" --reportfile "$model.report"
+  expect_status 0
+  output_lines "$model.report" | sed -n '/^## Inverse transformation/,/^$/p' |
+    grep '^+proj=' >"$model.strings"
+  expect_file "$model.strings" "$FIXTURES/$model.strings"
+  count=$(wc -l <"$FIXTURES/$model.strings")
+  [ "$count" -eq $([ "$model" = exact ] && echo 3 || echo 1) ] ||
+    fail "$model: $count inverse PROJ strings"
+  for n in $(seq "$count"); do within_tenth_mm "$model string $n" "$FIXTURES/$model.$n.cct"; done
+done
+grep -q -- '+proj=affine ' small.strings || fail "the small model's inverse is not an affine"
+grep -q -- '+convention=position_vector +exact' exact.strings ||
+  fail "the exact model's inverse lacks the position-vector helmert"
+
+finish
