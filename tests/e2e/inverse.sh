@@ -19,13 +19,25 @@ within_tenth_mm() {
     fail "$1: mapped back, the test points differ by $worst m"
 }
 
+# same_strings GIVEN EXPECTED: the same PROJ strings, each number within 1e-12 of
+# its own size: the Windows build's libm rounds the angles' last bits otherwise.
+same_strings() {
+  local skeleton='s/-?\d+(\.\d+)?(e[-+]\d+)?/<n>/g'
+  [ "$(perl -pe "$skeleton" "$1")" = "$(perl -pe "$skeleton" "$2")" ] || return 1
+  paste -d'\n' <(grep -oE -- '-?[0-9]+(\.[0-9]+)?(e[-+][0-9]+)?' "$1") \
+    <(grep -oE -- '-?[0-9]+(\.[0-9]+)?(e[-+][0-9]+)?' "$2") | paste - - | awk '{
+      d = $1 - $2; if (d < 0) d = -d; s = $2 < 0 ? -$2 : $2
+      if (d > 1e-12 * s + 1e-300) bad = 1 } END { exit bad }'
+}
+
 for model in small exact; do
   run_tool --inputsrc "$SRC" --inputdes "$DES" --inputtest "$TEST" --rotation "$model" \
     --outfile "$model.txt" --reportfile "$model.report"
   expect_status 0
   output_lines "$model.report" | sed -n '/^## Inverse transformation/,/^$/p' |
     grep '^+proj=' >"$model.strings"
-  expect_file "$model.strings" "$FIXTURES/$model.strings"
+  same_strings "$model.strings" "$FIXTURES/$model.strings" ||
+    fail "$model: the inverse PROJ strings differ from $FIXTURES/$model.strings: $(cat "$model.strings")"
   count=$(wc -l <"$FIXTURES/$model.strings")
   [ "$count" -eq $([ "$model" = exact ] && echo 3 || echo 1) ] ||
     fail "$model: $count inverse PROJ strings"
