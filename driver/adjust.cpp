@@ -20,32 +20,16 @@ PointCovariances check_point_covariances(const Inputs& inputs, const Network& ne
 // The test points as the fit's statistics take them: in the source system, so
 // mapped back first for --direction inverse (their errors are then those of the
 // forward mapping at the points found).
-PointMatrix test_points_in_source(const Invocation& invocation, const Network& network,
+PointMatrix test_points_in_source(const Inputs& inputs, const Network& network,
                                   const AdjustmentResult& result, const PointMatrix& given) {
-  if (!invocation.inverse_direction) return given;
+  if (!inputs.inverse_direction) return given;
   return map_points_back({result.params, network.ave_src, network.ave_tar, result.model}, given);
-}
-
-// Mapping back takes test points as a coordinate text of Cartesian coordinates.
-void check_direction(const Invocation& invocation, const Inputs& inputs) {
-  if (!invocation.inverse_direction) return;
-  if (inputs.forms.convert()) {
-    throw Failure("--direction inverse takes Cartesian (xyz) coordinates only, not " +
-                  std::string(inputs.forms.source.kind != geodesy::FormKind::xyz
-                                  ? "--srccoords " + inputs.forms.source.text
-                                  : "--descoords " + inputs.forms.target.text));
-  }
-  if (!inputs.test.path.empty()) {
-    throw Failure("--direction inverse takes the test points as a coordinate text, not the "
-                  "point file " + in_quotes(inputs.test.path));
-  }
 }
 
 }  // namespace
 
 Fit adjust(const Invocation& invocation, const Network& network, const Inputs& inputs,
            Trace& trace) {
-  check_direction(invocation, inputs);
   trace.adjustment_started = std::chrono::steady_clock::now();
   AdjustmentOptions options;
   options.model = invocation.exact_rotation ? RotationModel::exact : RotationModel::small;
@@ -72,7 +56,7 @@ Fit adjust(const Invocation& invocation, const Network& network, const Inputs& i
   out << kLabelParameters << std::endl;
   print_matrix(out, "Args", result.params);
   const PointMatrix test_points =
-      test_points_in_source(invocation, network, result, point_matrix(inputs.test_list));
+      test_points_in_source(inputs, network, result, point_matrix(inputs.test_list));
   Fit fit = weighted ? assess_weighted_fit(network, weighted_adjustment, test_points)
                      : assess_fit(network, result, test_points);
   if (trace.brief) print_sigma0(out, fit.result.sigma0);

@@ -121,7 +121,7 @@ std::vector<int> kept_zones(const Inputs& inputs) {
   std::vector<int> zones;
   for (std::size_t i = 0; i + 2 < list.size(); i += 3) {
     try {
-      zones.push_back(kept_zone(inputs.forms, {list[i], list[i + 1], list[i + 2]}));
+      zones.push_back(kept_zone(inputs.test_forms, {list[i], list[i + 1], list[i + 2]}));
     } catch (const Failure& failure) {
       throw Failure(list_label(inputs.test, {}, {}, i / 3) + ": " + failure.what());
     }
@@ -245,7 +245,8 @@ void convert_to_geocentric(Inputs& inputs) {
                {inputs.target, inputs.target_names, inputs.target_lines, inputs.target_list},
                inputs.form_warnings);
   inputs.test_zones = kept_zones(inputs);
-  convert_list(inputs.forms.source, {inputs.test, {}, {}, inputs.test_list}, inputs.form_warnings);
+  convert_list(inputs.test_forms.source, {inputs.test, {}, {}, inputs.test_list},
+               inputs.form_warnings);
 }
 
 std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mapped) {
@@ -257,8 +258,8 @@ std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mappe
                                           ? inputs.test_styles[index]
                                           : geodesy::AngleStyle::decimal;
     try {
-      append_values(inputs.forms.target,
-                    geodesy::from_geocentric(inputs.forms.target, mapped.row(i).transpose(), zone),
+      append_values(inputs.test_forms.target,
+                    geodesy::from_geocentric(inputs.test_forms.target, mapped.row(i).transpose(), zone),
                     style, joined);
     } catch (const Failure& failure) {
       throw Failure("the mapped " + list_label(inputs.test, {}, {}, index) + ": " + failure.what());
@@ -274,9 +275,9 @@ void test_points_to_geocentric(const Inputs& inputs, const StreamedChunk& chunk,
     Eigen::Map<Eigen::Vector3d> point(chunk.xyz + 3 * i);
     try {
       const Eigen::Vector3d values = point;
-      converted[i].zone = kept_zone(inputs.forms, values);
-      point = geodesy::to_geocentric(inputs.forms.source, values);
-      find_offset(inputs.forms.source, values, point, converted[i]);
+      converted[i].zone = kept_zone(inputs.test_forms, values);
+      point = geodesy::to_geocentric(inputs.test_forms.source, values);
+      find_offset(inputs.test_forms.source, values, point, converted[i]);
     } catch (const Failure& failure) {
       throw Failure(chunk_label(inputs, chunk, i) + ": " + failure.what());
     }
@@ -295,7 +296,7 @@ void note_far_test_points(Inputs& inputs, const StreamedChunk& chunk,
     noted.described.push_back(
         place + " (" + format_fixed(std::fabs(point.offset), 2) + " degrees from " +
         format_shortest(point.central_meridian) + "; " +
-        zone_advice(inputs.forms.source, geodesy::offset_from_meridian(
+        zone_advice(inputs.test_forms.source, geodesy::offset_from_meridian(
                                                  point.central_meridian + point.offset, 0)) +
         ")");
   }
@@ -306,7 +307,7 @@ void mapped_points_to_target_form(const Inputs& inputs, const StreamedChunk& chu
   for (std::size_t i = 0; i < chunk.points; ++i) {
     Eigen::Map<Eigen::Vector3d> point(chunk.xyz + 3 * i);
     try {
-      point = geodesy::from_geocentric(inputs.forms.target, point, converted[i].zone);
+      point = geodesy::from_geocentric(inputs.test_forms.target, point, converted[i].zone);
     } catch (const Failure& failure) {
       throw Failure(chunk_label(inputs, chunk, i) + " once mapped: " + failure.what());
     }
@@ -322,7 +323,7 @@ void warn_far_test_points(Inputs& inputs) {
   inputs.form_warnings.push_back(
       std::to_string(far.count) + (far.count == 1 ? " test point lies" : " test points lie") +
       " more than 3.5 degrees of longitude from the central meridian of " +
-      inputs.forms.source.text + ", where the zone's distortion grows: " + described +
+      inputs.test_forms.source.text + ", where the zone's distortion grows: " + described +
       (rest > 0 ? " and " + std::to_string(rest) + " more" : ""));
 }
 

@@ -95,6 +95,19 @@ ConfigDocument configuration_document(const std::string& path) {
   return document;
 }
 
+// The forms and the direction as given, before they are read.
+struct RunTexts {
+  FormText source_form, target_form, direction;
+};
+
+// Whether the direction maps the test points back; only "forward" and "inverse"
+// are directions.
+bool inverse_direction(const FormText& given) {
+  if (given.text.empty() || given.text == "forward") return false;
+  if (given.text == "inverse") return true;
+  throw Failure(given.origin + " takes forward or inverse, not " + quoted_excerpt(given.text));
+}
+
 // Lets the non-empty values of `keys` in the configuration file's empty section
 // replace the texts of the command line.
 void apply_configured_texts(const std::string& path, const ConfigDocument& document,
@@ -124,13 +137,13 @@ void apply_configured_sigmas(const std::string& path, const ConfigDocument& docu
 
 // Lets the non-empty "src", "des" and "test" values of the configuration file's
 // empty section replace the command-line texts, and its forms, standard
-// deviations and check points ("exclude") theirs.
-void apply_configuration(const std::string& path, Inputs& inputs, FormText& source_form,
-                         FormText& target_form) {
+// deviations, check points ("exclude") and direction theirs.
+void apply_configuration(const std::string& path, Inputs& inputs, RunTexts& texts) {
   const ConfigDocument document = configuration_document(path);
-  apply_configured_forms(path, document, source_form, target_form);
+  apply_configured_forms(path, document, texts.source_form, texts.target_form);
   apply_configured_sigmas(path, document, inputs);
-  apply_configured_texts(path, document, {std::pair(&inputs.exclude, "exclude")});
+  apply_configured_texts(path, document,
+                         {std::pair(&inputs.exclude, "exclude"), std::pair(&texts.direction, "direction")});
   for (const auto& [input, key] :
        {std::pair(&inputs.source, "src"), std::pair(&inputs.target, "des"),
         std::pair(&inputs.test, "test")}) {
@@ -293,12 +306,16 @@ Inputs read_inputs(const Invocation& invocation) {
   const std::string configuration =
       invocation.configuration ? configuration_path(*invocation.configuration, invocation.exe_dir)
                                : std::string();
-  FormText source_form = invocation.source_form, target_form = invocation.target_form;
+  RunTexts texts{invocation.source_form, invocation.target_form, invocation.direction};
   inputs.source_sigma = invocation.source_sigma;
   inputs.target_sigma = invocation.target_sigma;
   inputs.exclude = invocation.exclude;
-  if (!configuration.empty()) apply_configuration(configuration, inputs, source_form, target_form);
-  inputs.forms = read_forms(source_form, target_form);
+  if (!configuration.empty()) apply_configuration(configuration, inputs, texts);
+  inputs.forms = read_forms(texts.source_form, texts.target_form);
+  inputs.inverse_direction = inverse_direction(texts.direction);
+  inputs.test_forms = inputs.inverse_direction
+                          ? CoordinateForms{inputs.forms.target, inputs.forms.source}
+                          : inputs.forms;
   read_standard_deviations(inputs);
   for (CoordinateText* input : {&inputs.source, &inputs.target, &inputs.test}) {
     resolve_point_file(*input);
@@ -308,7 +325,7 @@ Inputs read_inputs(const Invocation& invocation) {
   read_sides(inputs);
   check_standard_deviations(inputs);
   if (inputs.test.path.empty()) {
-    inputs.test_list = parsed(inputs.test, inputs.forms.source, inputs.test_styles);
+    inputs.test_list = parsed(inputs.test, inputs.test_forms.source, inputs.test_styles);
   } else if (inputs.test.path != "-") {
     inputs.test_file = open_point_file(inputs.test);
   }

@@ -38,7 +38,8 @@ const std::vector<OptionSpec> kOptions = {
     {"--direction", "WAY",
      "forward (the default: test points from the source into the\n"
      "target system) or inverse (from the target back into the\n"
-     "source, with the same fit)",
+     "source, with the same fit: test points in the target's\n"
+     "form, mapped points in the source's)",
      "forward or inverse", false},
     {"--srccoords", "FORM",
      "the coordinate form of the source and test points: xyz (the\n"
@@ -135,12 +136,6 @@ std::string option_list() {
   return list;
 }
 
-// A word as a message quotes it: the half of a split coordinate text can be long.
-std::string shown_word(const std::string& word) {
-  const Excerpt shown = excerpt_of(word);
-  return "'" + shown.text + "'" + (shown.cut ? "..." : "");
-}
-
 const std::string& option_value(const OptionMap& options, const char* name) {
   static const std::string none;
   const auto found = options.find(name);
@@ -165,16 +160,7 @@ bool exact_rotation(const OptionMap& options) {
   const std::string model = option_value(options, "--rotation");
   if (model.empty() || model == "small") return false;
   if (model == "exact") return true;
-  throw Failure("--rotation takes small or exact, not " + shown_word(model));
-}
-
-// Whether --direction asks to map the test points back; only "forward" and
-// "inverse" are directions.
-bool inverse_direction(const OptionMap& options) {
-  const std::string way = option_value(options, "--direction");
-  if (way.empty() || way == "forward") return false;
-  if (way == "inverse") return true;
-  throw Failure("--direction takes forward or inverse, not " + shown_word(way));
+  throw Failure("--rotation takes small or exact, not " + quoted_excerpt(model));
 }
 
 // Whether --trace asks for the brief trace; only "full" and "brief" are levels.
@@ -182,7 +168,7 @@ bool brief_trace(const OptionMap& options) {
   const std::string level = option_value(options, "--trace");
   if (level.empty() || level == "full") return false;
   if (level == "brief") return true;
-  throw Failure("--trace takes full or brief, not " + shown_word(level));
+  throw Failure("--trace takes full or brief, not " + quoted_excerpt(level));
 }
 
 // The paths and texts that the option map gives; the default output file lies
@@ -195,13 +181,13 @@ Invocation invocation_of(OptionMap options, const std::string& exe_dir) {
   invocation.report_path = report_path(options).value_or("");
   invocation.exact_rotation = exact_rotation(options);
   invocation.brief_trace = brief_trace(options);
-  invocation.inverse_direction = inverse_direction(options);
   if (options.count("--inputfile")) invocation.configuration = options.at("--inputfile");
   invocation.source_form = {option_value(options, "--srccoords"), "--srccoords"};
   invocation.target_form = {option_value(options, "--descoords"), "--descoords"};
   invocation.source_sigma = {option_value(options, "--srcsigma"), "--srcsigma"};
   invocation.target_sigma = {option_value(options, "--dessigma"), "--dessigma"};
   invocation.exclude = {option_value(options, "--exclude"), "--exclude"};
+  invocation.direction = {option_value(options, "--direction"), "--direction"};
   invocation.source = {text_value(options, "--inputsrc"), "source", "--inputsrc", "", ""};
   invocation.target = {text_value(options, "--inputdes"), "target", "--inputdes", "", ""};
   invocation.test = {text_value(options, "--inputtest"), "test", "--inputtest", "", ""};
@@ -255,13 +241,13 @@ CommandLine bind_words(const std::vector<std::string>& words) {
 void check_command_line(const std::vector<std::string>& words, const CommandLine& command_line) {
   for (const std::string& word : words) {
     if (word.rfind("--", 0) != 0 || is_option_name(word)) continue;
-    std::string message = "unknown option " + shown_word(word);
+    std::string message = "unknown option " + quoted_excerpt(word);
     const std::string nearest = nearest_option(word);
     if (!nearest.empty()) message += " (did you mean " + nearest + "?)";
     throw Failure(message + "; the options are " + option_list());
   }
   if (!command_line.unbound.empty()) {
-    throw Failure("the word " + shown_word(command_line.unbound.front()) +
+    throw Failure("the word " + quoted_excerpt(command_line.unbound.front()) +
                   " is no option's value: every option before it already has one; a "
                   "coordinate text that holds blanks must be quoted, as in --inputsrc "
                   "\"1, 2, 3, ...\"");

@@ -51,12 +51,12 @@ struct Invocation {
   std::string report_path;                   ///< empty: no adjustment report
   bool exact_rotation = false;               ///< --rotation exact
   bool brief_trace = false;                  ///< --trace brief
-  bool inverse_direction = false;            ///< --direction inverse
   std::optional<std::string> configuration;  ///< the value of --inputfile when given
   CoordinateText source, target, test;       ///< as the command line gives them
   FormText source_form, target_form;         ///< --srccoords, --descoords
   FormText source_sigma, target_sigma;       ///< --srcsigma, --dessigma
   FormText exclude;                          ///< --exclude: names of check points
+  FormText direction;                        ///< --direction: forward or inverse
 };
 
 /// Answers --help and --version, else echoes the words (not for --trace brief) and

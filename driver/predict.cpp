@@ -49,6 +49,19 @@ std::vector<double> values_of(const PointMatrix& points) {
   return values;
 }
 
+// Maps a chunk of test points, and surveys them in the source system: as given,
+// or once mapped back for --direction inverse.
+void map_and_survey(const Inputs& inputs, const Fit& fit, TestPointSurvey& survey, double* xyz,
+                    std::size_t points) {
+  if (inputs.inverse_direction) {
+    map_back_in_place(fit.mapping, xyz, points);
+    survey.add(xyz, points);
+  } else {
+    survey.add(xyz, points);
+    map_in_place(fit.mapping, xyz, points);
+  }
+}
+
 // Test points from a point file, mapped chunk by chunk into the output file.
 void stream_test_points(const Invocation& invocation, Inputs& inputs, const Fit& fit,
                         Prediction& prediction) {
@@ -67,15 +80,14 @@ void stream_test_points(const Invocation& invocation, Inputs& inputs, const Fit&
           const std::size_t* lines) mutable {
         const StreamedChunk chunk{xyz, points, names, lines, mapped + 1};
         const std::vector<ConvertedPoint> converted = chunk_to_geocentric(inputs, helper, chunk);
-        survey.add(xyz, points);
+        map_and_survey(inputs, fit, survey, xyz, points);
         const std::ptrdiff_t worst = survey.worst() - static_cast<std::ptrdiff_t>(mapped);
         if (worst >= 0) prediction.points.worst_name = names[worst];
-        map_in_place(fit.mapping, xyz, points);
         chunk_to_target_form(inputs, helper, chunk, converted);
         mapped += points;
       },
       [&output](std::string_view text) { output.write(text); }, kPointBlockBytes,
-      point_fields(inputs.forms.source), point_fields(inputs.forms.target));
+      point_fields(inputs.test_forms.source), point_fields(inputs.test_forms.target));
   warn_far_test_points(inputs);
   prediction.points.farthest = survey.farthest();
   prediction.points.model_error = survey.model_error();
@@ -199,13 +211,14 @@ void print_sigma0(std::ostream& out, double sigma0) {
 Prediction predict(const Invocation& invocation, Inputs& inputs, const Fit& fit, Trace& trace) {
   Prediction prediction;
   prediction.points.asked = !inputs.test_list.empty() || !inputs.test.path.empty();
+  prediction.points.back = inputs.inverse_direction;
   if (!prediction.points.asked) return prediction;
   if (!inputs.test.path.empty()) {
     stream_test_points(invocation, inputs, fit, prediction);
     print_count(prediction.points.count, invocation.output_path, trace);
   } else {
     const PointMatrix given = point_matrix(inputs.test_list);
-    prediction.points.mapped = invocation.inverse_direction ? map_points_back(fit.mapping, given)
+    prediction.points.mapped = inputs.inverse_direction ? map_points_back(fit.mapping, given)
                                                             : map_points(fit.mapping, given);
     prediction.joined = inputs.forms.convert()
                             ? joined_in_target_form(inputs, prediction.points.mapped)

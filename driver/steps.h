@@ -43,6 +43,10 @@ struct FarPoints {
 struct Inputs {
   CoordinateText source, target, test;
   CoordinateForms forms;
+  bool inverse_direction = false;  ///< --direction inverse: test points from the target back
+  /// The forms the test points are given in (its source) and mapped into (its
+  /// target): the run's forms, swapped for --direction inverse.
+  CoordinateForms test_forms;
   std::vector<std::string> form_warnings;  ///< grid points far from their central meridian
   std::vector<int> test_zones;  ///< the zone prefix each mapped test point keeps (0: its own zone)
   /// The style of each test point's latitude in a coordinate text (geodetic sources).

@@ -15,11 +15,6 @@
 namespace helmert7 {
 namespace {
 
-std::string shown_text(const std::string& text) {
-  const Excerpt shown = excerpt_of(text);
-  return "'" + shown.text + "'" + (shown.cut ? "..." : "");
-}
-
 // The standard deviations along north, east and up of the three given in the
 // order of the form's values: latitude or northing first, but easting first in UTM.
 Eigen::Vector3d north_east_up_order(const geodesy::CoordinateForm& form,
@@ -117,7 +112,7 @@ std::optional<Eigen::Vector3d> read_sigmas(const FormText& given) {
   const std::string usage = given.origin +
                             " takes one standard deviation or three, comma-separated, in "
                             "metres (0.005 or 0.003,0.003,0.008), not " +
-                            shown_text(given.text);
+                            quoted_excerpt(given.text);
   CoordinateList values;
   try {
     values = read_numbers(given.text);
@@ -128,7 +123,7 @@ std::optional<Eigen::Vector3d> read_sigmas(const FormText& given) {
   for (const double value : values) {
     if (!(value > 0.0) || !std::isfinite(value))
       throw Failure(given.origin + ": a standard deviation must be positive and finite, not " +
-                    shown_text(given.text));
+                    quoted_excerpt(given.text));
   }
   return values.size() == 1 ? Eigen::Vector3d::Constant(values[0])
                             : Eigen::Vector3d(values[0], values[1], values[2]);

@@ -32,17 +32,26 @@ AffineMapping inverse_mapping(const AffineMapping& forward) {
 }
 
 PointMatrix map_points_back(const CentredTransformation& mapping, const PointMatrix& points) {
-  const AffineMapping back = inverse_mapping(affine_mapping(mapping.params, mapping.model));
   PointMatrix mapped(points.rows(), 3);
   for (Eigen::Index i = 0; i < points.rows(); ++i) {
-    const Eigen::Vector3d centred = (points.row(i) - mapping.ave_tar).transpose();
-    mapped.row(i) = (back.matrix * centred + back.translation).transpose() + mapping.ave_src;
+    Eigen::Vector3d point = points.row(i).transpose();  // rows are not contiguous
+    map_back_in_place(mapping, point.data(), 1);
+    mapped.row(i) = point.transpose();
     if (!mapped.row(i).allFinite()) {
       throw NumericError("test point " + std::to_string(i + 1) +
                          " mapped back into the source system is not finite");
     }
   }
   return mapped;
+}
+
+void map_back_in_place(const CentredTransformation& mapping, double* xyz, std::size_t points) {
+  const AffineMapping back = inverse_mapping(affine_mapping(mapping.params, mapping.model));
+  for (std::size_t i = 0; i < points; ++i, xyz += 3) {
+    Eigen::Map<Eigen::Vector3d> point(xyz);
+    point = back.matrix * (point - mapping.ave_tar.transpose()) + back.translation +
+            mapping.ave_src.transpose();
+  }
 }
 
 ParameterVector exact_inverse_parameters(const ParameterVector& origin) {

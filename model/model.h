@@ -333,6 +333,11 @@ PointMatrix map_points_back(const CentredTransformation& mapping, const PointMat
 /// not finite is left for the caller to find.
 void map_in_place(const CentredTransformation& mapping, double* xyz, std::size_t points);
 
+/// Maps `points` (x, y, z) triples in place as map_points_back does, a result
+/// that is not finite left for the caller to find. Throws NumericError for a
+/// singular matrix.
+void map_back_in_place(const CentredTransformation& mapping, double* xyz, std::size_t points);
+
 /// Mapped source minus target point by point, X, Y, Z interleaved: (3n)-by-1, from
 /// the points as given. Throws NumericError for a non-finite residual.
 Eigen::VectorXd mapped_residuals(const CentredTransformation& mapping, const PointMatrix& source,

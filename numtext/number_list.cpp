@@ -138,6 +138,11 @@ Excerpt excerpt_of(std::string_view text) {
   return {escape_control_bytes(text.substr(0, kShownBytes)), true};
 }
 
+std::string quoted_excerpt(std::string_view text) {
+  const Excerpt shown = excerpt_of(text);
+  return "'" + shown.text + "'" + (shown.cut ? "..." : "");
+}
+
 CoordinateList read_numbers(std::string text) {
   // Blanks are decoration wherever they stand, also inside a number.
   text.erase(std::remove(text.begin(), text.end(), ' '), text.end());

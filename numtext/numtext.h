@@ -47,6 +47,9 @@ struct Excerpt {
 };
 Excerpt excerpt_of(std::string_view text);
 
+/// The excerpt between single quotes, "..." after them where bytes were left out.
+std::string quoted_excerpt(std::string_view text);
+
 /// A failure of a run that the user can mend (a text, a file, the command line, an
 /// output that cannot be written, points that give no fit), thrown where it is
 /// found with a message that names the input; the run catches it once.

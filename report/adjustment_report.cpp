@@ -216,9 +216,14 @@ std::string residual_section(const Network& network, const Fit& fit) {
   return text;
 }
 
+// What the prediction heading adds for points mapped back.
+std::string mapped_back(const MappedPoints& points) {
+  return points.back ? " mapped back from the target into the source system" : "";
+}
+
 std::string prediction_section(const MappedPoints& points, const PointMatrix& errors) {
-  std::string text =
-      "\n## Predicted points (m) and their standard errors (m)\n# point X Y Z sX sY sZ\n";
+  std::string text = "\n## Predicted points" + mapped_back(points) +
+                     " (m) and their standard errors (m)\n# point X Y Z sX sY sZ\n";
   std::string without_errors;
   for (Eigen::Index i = 0; i < points.mapped.rows(); ++i) {
     text += std::to_string(i + 1);
@@ -247,7 +252,7 @@ std::string worst_point_name(const MappedPoints& points) {
 // Streamed test points are counted, not listed; their errors are summed up.
 std::string streamed_section(const MappedPoints& points) {
   const ErrorSpread& errors = points.errors;
-  return "\n## Predicted points\n" + std::to_string(points.count) +
+  return "\n## Predicted points" + mapped_back(points) + "\n" + std::to_string(points.count) +
          " points mapped into the output file " + in_quotes(points.output_path) +
          "\n3-D standard errors sqrt(sX^2 + sY^2 + sZ^2) of the mapped points: largest " +
          format_fixed(errors.largest, 4) + " (point " + std::to_string(errors.worst + 1) +

@@ -40,6 +40,7 @@ struct MappedPoints {
   bool asked = false;      ///< the run was given test points
   PointMatrix mapped;      ///< the mapped test points of a coordinate text
   bool streamed = false;   ///< they came from a point file
+  bool back = false;       ///< mapped from the target back into the source (--direction inverse)
   std::size_t count = 0;   ///< of the streamed points
   std::string output_path;  ///< where the streamed points went
   double farthest = 0;      ///< of a streamed point from the source centroid

@@ -86,6 +86,7 @@ TEST(AnglesAsDecimals, RefusesBadAnglesNamingTextAndPoint) {
 Inputs inputs_of(CoordinateList source, CoordinateList target, const char* form = "xyz") {
   Inputs inputs;
   inputs.forms = {geodesy::parse_form(form), geodesy::parse_form(form)};
+  inputs.test_forms = inputs.forms;
   inputs.source_list = std::move(source);
   inputs.target_list = std::move(target);
   return inputs;

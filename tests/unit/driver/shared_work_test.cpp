@@ -78,6 +78,7 @@ Inputs gk3_inputs() {
   inputs.test.role = "test";
   inputs.test.path = "points.txt";
   inputs.forms = read_forms({"gk3:iag1975", "--srccoords"}, {"gk3:cgcs2000", "--descoords"});
+  inputs.test_forms = inputs.forms;
   return inputs;
 }
 
