@@ -11,6 +11,7 @@ const char kLabelParameters[] = "\xC6\xDF\xB2\xCE\xCA\xFD\xCA\xE4\xB3\xF6\x3A\x2
 // The a priori covariances of the check points' targets, as the common points'.
 PointCovariances check_point_covariances(const Inputs& inputs, const Network& network) {
   Network checks;
+  checks.pairing.by_name = network.pairing.by_name;
   checks.names = network.checks.names;
   checks.source = network.checks.source;
   checks.target = network.checks.target;

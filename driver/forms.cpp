@@ -25,6 +25,10 @@ CoordinateForm form_of(const FormText& given) {
   }
 }
 
+bool is_grid(const CoordinateForm& form) {
+  return form.kind != FormKind::xyz && form.kind != FormKind::geodetic;
+}
+
 // Where a point of a file stands: "control.txt:7", named as the reader names it.
 std::string file_line(const CoordinateText& input, std::size_t line) {
   return (input.path == "-" ? std::string("standard input") : input.path) + ":" +
@@ -67,7 +71,7 @@ struct FarOffset {
 };
 
 FarOffset far_offset(const CoordinateForm& form, const Eigen::Vector3d& values) {
-  if (form.kind == FormKind::xyz || form.kind == FormKind::geodetic) return {};
+  if (!is_grid(form)) return {};
   const geodesy::GridPlace place = geodesy::grid_place(form, values);
   const double offset =
       geodesy::offset_from_meridian(place.position.longitude, place.central_meridian);
@@ -85,13 +89,23 @@ void warn_far_from_meridian(const CoordinateForm& form, const Eigen::Vector3d& v
                      form.text + ", where the zone's distortion grows; " + far.advice);
 }
 
-// A side's points and what names them in messages.
+// A side's points and what names them in messages; the meridian convergence of
+// each grid point goes to `convergences` where it is given.
 struct SidePoints {
   const CoordinateText& input;
   const std::vector<std::string>& names;
   const std::vector<std::size_t>& lines;
   CoordinateList& list;
+  std::vector<double>* convergences = nullptr;
 };
+
+void note_convergence(const CoordinateForm& form, const Eigen::Vector3d& values,
+                      const SidePoints& side) {
+  if (!side.convergences || !is_grid(form)) return;
+  const geodesy::GridPlace place = geodesy::grid_place(form, values);
+  side.convergences->push_back(
+      geodesy::meridian_convergence(form.ellipsoid, place.position, place.central_meridian));
+}
 
 void convert_list(const CoordinateForm& form, const SidePoints& side,
                   std::vector<std::string>& warnings) {
@@ -101,6 +115,7 @@ void convert_list(const CoordinateForm& form, const SidePoints& side,
     const std::string label = list_label(side.input, side.names, side.lines, i / 3);
     try {
       warn_far_from_meridian(form, values, label, warnings);
+      note_convergence(form, values, side);
       const Eigen::Vector3d xyz = geodesy::to_geocentric(form, values);
       for (int axis = 0; axis < 3; ++axis) list[i + axis] = xyz[axis];
     } catch (const Failure& failure) {
@@ -148,7 +163,7 @@ double central_meridian_of(const CoordinateForm& form, const Eigen::Vector3d& va
 // of its geocentric coordinates.
 void find_offset(const CoordinateForm& form, const Eigen::Vector3d& values,
                  const Eigen::Vector3d& xyz, ConvertedPoint& converted) {
-  if (form.kind == FormKind::xyz || form.kind == FormKind::geodetic) return;
+  if (!is_grid(form)) return;
   constexpr double kDegreesPerRadian = 180 / 3.14159265358979323846;
   converted.central_meridian = central_meridian_of(form, values);
   converted.offset = geodesy::offset_from_meridian(std::atan2(xyz.y(), xyz.x()) * kDegreesPerRadian,
@@ -239,10 +254,12 @@ std::string angles_as_decimals(const CoordinateText& input, const CoordinateForm
 
 void convert_to_geocentric(Inputs& inputs) {
   convert_list(inputs.forms.source,
-               {inputs.source, inputs.source_names, inputs.source_lines, inputs.source_list},
+               {inputs.source, inputs.source_names, inputs.source_lines, inputs.source_list,
+                &inputs.source_convergences},
                inputs.form_warnings);
   convert_list(inputs.forms.target,
-               {inputs.target, inputs.target_names, inputs.target_lines, inputs.target_list},
+               {inputs.target, inputs.target_names, inputs.target_lines, inputs.target_list,
+                &inputs.target_convergences},
                inputs.form_warnings);
   inputs.test_zones = kept_zones(inputs);
   convert_list(inputs.test_forms.source, {inputs.test, {}, {}, inputs.test_list},

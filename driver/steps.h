@@ -55,6 +55,8 @@ struct Inputs {
   CoordinateList source_list, target_list, test_list;
   std::vector<std::string> source_names, target_names;
   std::vector<std::size_t> source_lines, target_lines;  ///< the line of each point in its file
+  /// The meridian convergence of each point of a grid side, in list order (degrees).
+  std::vector<double> source_convergences, target_convergences;
   std::unique_ptr<std::istream> test_file;  ///< the test point file; null for standard input
   FormText source_sigma, target_sigma;      ///< standard deviations as given, and their origins
   FormText exclude;  ///< the names of the check points as given, and their origin

@@ -3,7 +3,7 @@
 // (or the configuration's srcsigma and dessigma), one value for all three axes or
 // three in the side's own axes, and turned into each common point's covariance in
 // geocentric axes: as given for xyz, through north, east and up at the point for
-// the geodetic and grid forms (a grid's north taken as the meridian's). A point
+// the geodetic and grid forms (a grid's north and east along its own axes). A point
 // file's columns give each of its points its own, which take the place of the
 // option's for that side.
 #include <cmath>
@@ -23,62 +23,84 @@ Eigen::Vector3d north_east_up_order(const geodesy::CoordinateForm& form,
   return given;
 }
 
-// The covariance in geocentric axes of standard deviations along north, east and up.
-Eigen::Matrix3d local_covariance(const geodesy::CoordinateForm& form,
-                                 const Eigen::Vector3d& north_east_up,
-                                 const Eigen::RowVector3d& geocentric) {
-  const geodesy::Geodetic place =
-      geodesy::geodetic_from_geocentric(form.ellipsoid, geocentric.transpose());
-  const Eigen::Matrix3d rows = geodesy::north_east_up(place.latitude, place.longitude);
-  return rows.transpose() * north_east_up.cwiseAbs2().asDiagonal() * rows;
+// A side as its points' covariances need it: its form, the names of its list's
+// points (none where it gives none) and their meridian convergences (grid forms).
+struct SideFrame {
+  const geodesy::CoordinateForm& form;
+  const std::vector<std::string>& names;
+  const std::vector<double>& convergences;
+};
+
+// The place in its side's list of each of `count` network points: found by name
+// where the points were paired by name (the network may have left some out).
+std::vector<std::size_t> list_places(const SideFrame& side, const Network& network,
+                                     Eigen::Index count) {
+  std::vector<std::size_t> places(static_cast<std::size_t>(count));
+  if (!network.pairing.by_name) {
+    for (std::size_t i = 0; i < places.size(); ++i) places[i] = i;
+    return places;
+  }
+  std::unordered_map<std::string, std::size_t> index_of;
+  for (std::size_t j = 0; j < side.names.size(); ++j) index_of[side.names[j]] = j;
+  for (std::size_t i = 0; i < places.size(); ++i) places[i] = index_of.at(network.names[i]);
+  return places;
 }
 
-Eigen::Matrix3d covariance_at(const geodesy::CoordinateForm& form, const Eigen::Vector3d& sigmas,
-                              const Eigen::RowVector3d& geocentric) {
-  if (form.kind == geodesy::FormKind::xyz) return sigmas.cwiseAbs2().asDiagonal();
-  return local_covariance(form, north_east_up_order(form, sigmas), geocentric);
+// The rows north, east and up at a point; a grid's north and east turned by the
+// meridian convergence, so that they run along the grid's own axes.
+Eigen::Matrix3d local_axes(const SideFrame& side, std::size_t place,
+                           const Eigen::RowVector3d& geocentric) {
+  const geodesy::Geodetic at =
+      geodesy::geodetic_from_geocentric(side.form.ellipsoid, geocentric.transpose());
+  Eigen::Matrix3d rows = geodesy::north_east_up(at.latitude, at.longitude);
+  if (place >= side.convergences.size()) return rows;
+  const geodesy::SinCos turn = geodesy::sincos_degrees(side.convergences[place]);
+  const Eigen::RowVector3d north = rows.row(0), east = rows.row(1);
+  rows.row(0) = turn.cos * north + turn.sin * east;
+  rows.row(1) = turn.cos * east - turn.sin * north;
+  return rows;
 }
 
-// A point's covariance from its file's columns: sx, sy, sz along the geocentric
-// axes, sn, se, su through north, east and up; sigma as the option's one value, so
-// that the same value weighs alike either way.
-Eigen::Matrix3d column_covariance_at(const geodesy::CoordinateForm& form, SigmaAxes axes,
-                                     const double* sigmas, const Eigen::RowVector3d& geocentric) {
-  const Eigen::Vector3d given(sigmas[0], sigmas[1], sigmas[2]);
-  if (axes == SigmaAxes::cartesian || form.kind == geodesy::FormKind::xyz)
-    return given.cwiseAbs2().asDiagonal();
-  return local_covariance(form, given, geocentric);
+// Standard deviations along the geocentric axes, or along north, east and up.
+struct AxisSigmas {
+  Eigen::Vector3d values;
+  bool local = false;
+};
+
+Eigen::Matrix3d covariance_at(const SideFrame& side, const AxisSigmas& sigmas,
+                              std::size_t place, const Eigen::RowVector3d& geocentric) {
+  if (!sigmas.local) return sigmas.values.cwiseAbs2().asDiagonal();
+  const Eigen::Matrix3d rows = local_axes(side, place, geocentric);
+  return rows.transpose() * sigmas.values.cwiseAbs2().asDiagonal() * rows;
 }
 
-PointCovariances side_covariances(const geodesy::CoordinateForm& form,
-                                  const Eigen::Vector3d& sigmas, const PointMatrix& points) {
+// Each network point's covariance from the option's standard deviations, in the
+// side's own axes.
+PointCovariances side_covariances(const SideFrame& side, const Eigen::Vector3d& given,
+                                  const PointMatrix& points, const Network& network) {
+  const bool local = side.form.kind != geodesy::FormKind::xyz;
+  const AxisSigmas sigmas{local ? north_east_up_order(side.form, given) : given, local};
+  const std::vector<std::size_t> places = list_places(side, network, points.rows());
   PointCovariances blocks;
-  blocks.reserve(static_cast<std::size_t>(points.rows()));
   for (Eigen::Index i = 0; i < points.rows(); ++i)
-    blocks.push_back(covariance_at(form, sigmas, points.row(i)));
+    blocks.push_back(covariance_at(side, sigmas, places[static_cast<std::size_t>(i)], points.row(i)));
   return blocks;
 }
 
-// The standard deviations of a side that are the columns of its point file.
-struct SideColumns {
-  const geodesy::CoordinateForm& form;
-  const PointSigmas& sigmas;
-  const std::vector<std::string>& names;  ///< of the file's points; empty when it has none
-};
-
-// Each network point's covariance from its side's file: found by name where the
-// file names its points (the network may have left some out), else in file order.
-PointCovariances file_covariances(const SideColumns& side, const PointMatrix& points,
-                                  const Network& network) {
-  std::unordered_map<std::string, std::size_t> index_of;
-  for (std::size_t j = 0; j < side.names.size(); ++j) index_of[side.names[j]] = j;
+// Each network point's covariance from its side's file: sx, sy, sz along the
+// geocentric axes, sn, se, su through north, east and up; sigma as the option's
+// one value, so that the same value weighs alike either way.
+PointCovariances file_covariances(const SideFrame& side, const PointSigmas& columns,
+                                  const PointMatrix& points, const Network& network) {
+  const bool local =
+      columns.axes != SigmaAxes::cartesian && side.form.kind != geodesy::FormKind::xyz;
+  const std::vector<std::size_t> places = list_places(side, network, points.rows());
   PointCovariances blocks;
   for (Eigen::Index i = 0; i < points.rows(); ++i) {
-    const std::size_t j = index_of.empty()
-                              ? static_cast<std::size_t>(i)
-                              : index_of.at(network.names[static_cast<std::size_t>(i)]);
-    blocks.push_back(column_covariance_at(side.form, side.sigmas.axes, &side.sigmas.values[3 * j],
-                                          points.row(i)));
+    const std::size_t j = places[static_cast<std::size_t>(i)];
+    const Eigen::Vector3d given(columns.values[3 * j], columns.values[3 * j + 1],
+                                columns.values[3 * j + 2]);
+    blocks.push_back(covariance_at(side, {given, local}, j, points.row(i)));
   }
   return blocks;
 }
@@ -155,20 +177,18 @@ void check_standard_deviations(const Inputs& inputs) {
 }
 
 PointPrecision point_precision(const Inputs& inputs, const Network& network) {
+  const SideFrame source{inputs.forms.source, inputs.source_names, inputs.source_convergences};
+  const SideFrame target{inputs.forms.target, inputs.target_names, inputs.target_convergences};
   PointPrecision precision;
-  if (has_columns(inputs.target_file_sigmas)) {
-    precision.target =
-        file_covariances({inputs.forms.target, inputs.target_file_sigmas, inputs.target_names},
-                         network.target, network);
-  } else {
-    precision.target = side_covariances(inputs.forms.target, *inputs.target_sigmas, network.target);
-  }
+  precision.target =
+      has_columns(inputs.target_file_sigmas)
+          ? file_covariances(target, inputs.target_file_sigmas, network.target, network)
+          : side_covariances(target, *inputs.target_sigmas, network.target, network);
   if (has_columns(inputs.source_file_sigmas)) {
     precision.source =
-        file_covariances({inputs.forms.source, inputs.source_file_sigmas, inputs.source_names},
-                         network.source, network);
+        file_covariances(source, inputs.source_file_sigmas, network.source, network);
   } else if (inputs.source_sigmas) {
-    precision.source = side_covariances(inputs.forms.source, *inputs.source_sigmas, network.source);
+    precision.source = side_covariances(source, *inputs.source_sigmas, network.source, network);
   }
   return precision;
 }

@@ -195,4 +195,15 @@ LatLon tm_inverse(const Ellipsoid& ellipsoid, const GridProjection& grid, const 
               std::atan2(direction.longitude.sin, direction.longitude.cos) * kDegreesPerRadian)};
 }
 
+double meridian_convergence(const Ellipsoid& ellipsoid, const LatLon& point,
+                            double central_meridian) {
+  const double l = offset_from_meridian(point.longitude, central_meridian) / kDegreesPerRadian;
+  const SinCos phi = sincos_degrees(point.latitude);
+  const double eta2 = ellipsoid.e2 / (1 - ellipsoid.e2) * phi.cos * phi.cos;
+  const double lc2 = l * l * phi.cos * phi.cos;
+  const double t2 = phi.cos == 0 ? 0 : phi.sin * phi.sin / (phi.cos * phi.cos);
+  const double series = 1 + lc2 / 3 * (1 + 3 * eta2 + 2 * eta2 * eta2) + lc2 * lc2 / 15 * (2 - t2);
+  return l * phi.sin * series * kDegreesPerRadian;
+}
+
 }  // namespace helmert7::geodesy

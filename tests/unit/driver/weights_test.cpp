@@ -83,5 +83,41 @@ TEST(Sigmas, CovariancesTurnFromTheFormsAxes) {
   EXPECT_TRUE(precision.source.at(1).isApprox(diagonal, 1e-14)) << precision.source.at(1);
 }
 
+// A grid's standard deviations lie along its own north and east, which the
+// meridian convergence turns from the meridian's: checked against the directions
+// in which the grid's values move a point (central differences), for a point
+// found by name in its list and for UTM's easting-first order.
+TEST(Sigmas, GridAxesAreTheGridsOwn) {
+  const struct {
+    const char* form;
+    Eigen::Vector3d first, second;  // the second, 2.5 degrees off its meridian, is used
+    int north, east;                // which value moves along the grid's north, east
+  } cases[] = {{"gk3:cgcs2000", {3800000, 36500000, 400}, {3790000, 36730000, 420}, 0, 1},
+               {"utm:50N:wgs84", {500000, 3800000, 400}, {730000, 3790000, 420}, 1, 0}};
+  for (const auto& c : cases) {
+    Inputs inputs;
+    inputs.forms.target = geodesy::parse_form(c.form);
+    inputs.test_forms = inputs.forms;
+    inputs.target_list = {c.first(0), c.first(1), c.first(2), c.second(0), c.second(1), c.second(2)};
+    inputs.target_names = {"A", "B"};
+    convert_to_geocentric(inputs);
+    const Eigen::Vector3d sigmas(0.01, 0.03, 0.05);  // in the form's own order of values
+    inputs.target_sigmas = sigmas;
+    Network network;
+    network.pairing.by_name = true;
+    network.names = {"B"};
+    network.target = point_matrix({inputs.target_list.begin() + 3, inputs.target_list.end()});
+    const Eigen::Matrix3d covariance = point_precision(inputs, network).target.at(0);
+    for (const int k : {c.north, c.east}) {
+      Eigen::Vector3d step = Eigen::Vector3d::Zero();
+      step(k) = 1;
+      const Eigen::Vector3d u =
+          (geodesy::to_geocentric(inputs.forms.target, c.second + step) -
+           geodesy::to_geocentric(inputs.forms.target, c.second - step)).normalized();
+      EXPECT_NEAR(u.dot(covariance * u), sigmas(k) * sigmas(k), 1e-10) << c.form << " " << k;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace helmert7

@@ -78,5 +78,27 @@ TEST(Geocentric, FarOutAndAtTheCentre) {
   EXPECT_NEAR(centre.height, -e.a * (1 - e.f), 1e-6);
 }
 
+// The convergence against the grid direction of a meridian found by finite
+// differences of the projection: going north along the meridian, the grid's
+// azimuth of the step is minus the convergence.
+TEST(TransverseMercator, ConvergenceIsTheTurnOfTheMeridianOnTheGrid) {
+  const Ellipsoid e = ellipsoid_named("krassovsky");
+  const GridProjection grid{1, 117, 500000, 0};
+  for (const double latitude : {-80.0, -45.0, -0.5, 0.0, 12.0, 34.5, 60.0, 84.0}) {
+    for (const double offset : {-6.0, -3.5, -1.0, 0.0, 0.25, 2.0, 4.5, 6.0}) {
+      const LatLon point{latitude, 117 + offset};
+      const double step = 1e-5;  // degrees of latitude
+      const GridPoint south = tm_forward(e, grid, {latitude - step, point.longitude});
+      const GridPoint north = tm_forward(e, grid, {latitude + step, point.longitude});
+      const double azimuth = std::atan2(north.easting - south.easting,
+                                        north.northing - south.northing) * (180 / 3.14159265358979323846);
+      const double error = meridian_convergence(e, point, grid.central_meridian) + azimuth;
+      EXPECT_NEAR(error, 0, 1.5e-6) << latitude << " " << offset;
+    }
+  }
+  EXPECT_EQ(meridian_convergence(e, {34.5, 117}, 117), 0);
+}
+
 }  // namespace
 }  // namespace helmert7::geodesy
+
