@@ -54,7 +54,8 @@ std::string list_label(const CoordinateText& input, const std::vector<std::strin
 
 // The zone a grid point belongs in, for the warning: of the form's own zone width,
 // 3-degree zones for gk with its one central meridian.
-std::string zone_advice(const CoordinateForm& form, double longitude) {
+std::string zone_advice(const CoordinateForm& form, const ConvertedPoint& point) {
+  const double longitude = geodesy::offset_from_meridian(point.central_meridian + point.offset, 0);
   const FormKind zoning = form.kind == FormKind::gk ? FormKind::gk3 : form.kind;
   const char* width = zoning == FormKind::gk6   ? "6-degree"
                       : zoning == FormKind::utm ? "UTM"
@@ -63,30 +64,23 @@ std::string zone_advice(const CoordinateForm& form, double longitude) {
          std::to_string(geodesy::zone_containing(zoning, longitude));
 }
 
-// A grid point beyond kZoneHalfWidthWarning degrees from its central meridian:
-// how far, from which meridian, and the zone it belongs in.
-struct FarOffset {
-  bool far = false;
-  std::string degrees, meridian, advice;
-};
-
-FarOffset far_offset(const CoordinateForm& form, const Eigen::Vector3d& values) {
-  if (!is_grid(form)) return {};
-  const geodesy::GridPlace place = geodesy::grid_place(form, values);
-  const double offset =
-      geodesy::offset_from_meridian(place.position.longitude, place.central_meridian);
-  if (std::fabs(offset) <= kZoneHalfWidthWarning) return {};
-  return {true, format_fixed(std::fabs(offset), 2), format_shortest(place.central_meridian),
-          zone_advice(form, place.position.longitude)};
+// What the conversion of a grid point finds of its place: its longitude is that
+// of its geocentric coordinates.
+void find_offset(const CoordinateForm& form, const Eigen::Vector3d& values,
+                 const Eigen::Vector3d& xyz, ConvertedPoint& converted) {
+  if (!is_grid(form)) return;
+  converted.central_meridian = geodesy::grid_central_meridian(form, values);
+  converted.offset =
+      geodesy::offset_from_meridian(geodesy::longitude_of(xyz), converted.central_meridian);
 }
 
-void warn_far_from_meridian(const CoordinateForm& form, const Eigen::Vector3d& values,
-                            const std::string& label, std::vector<std::string>& warnings) {
-  const FarOffset far = far_offset(form, values);
-  if (!far.far) return;
-  warnings.push_back(label + " lies " + far.degrees +
-                     " degrees of longitude from the central meridian " + far.meridian + " of " +
-                     form.text + ", where the zone's distortion grows; " + far.advice);
+bool is_far(const ConvertedPoint& point) {
+  return std::fabs(point.offset) > kZoneHalfWidthWarning;
+}
+
+// How far from its central meridian a point lies: "4.25".
+std::string offset_degrees(const ConvertedPoint& point) {
+  return format_fixed(std::fabs(point.offset), 2);
 }
 
 // A side's points and what names them in messages; the meridian convergence of
@@ -99,12 +93,12 @@ struct SidePoints {
   std::vector<double>* convergences = nullptr;
 };
 
-void note_convergence(const CoordinateForm& form, const Eigen::Vector3d& values,
-                      const SidePoints& side) {
+void note_convergence(const CoordinateForm& form, const Eigen::Vector3d& xyz,
+                      const ConvertedPoint& place, const SidePoints& side) {
   if (!side.convergences || !is_grid(form)) return;
-  const geodesy::GridPlace place = geodesy::grid_place(form, values);
-  side.convergences->push_back(
-      geodesy::meridian_convergence(form.ellipsoid, place.position, place.central_meridian));
+  const geodesy::Geodetic at = geodesy::geodetic_from_geocentric(form.ellipsoid, xyz);
+  side.convergences->push_back(geodesy::meridian_convergence(
+      form.ellipsoid, {at.latitude, at.longitude}, place.central_meridian));
 }
 
 void convert_list(const CoordinateForm& form, const SidePoints& side,
@@ -114,9 +108,15 @@ void convert_list(const CoordinateForm& form, const SidePoints& side,
     const Eigen::Vector3d values(list[i], list[i + 1], list[i + 2]);
     const std::string label = list_label(side.input, side.names, side.lines, i / 3);
     try {
-      warn_far_from_meridian(form, values, label, warnings);
-      note_convergence(form, values, side);
       const Eigen::Vector3d xyz = geodesy::to_geocentric(form, values);
+      ConvertedPoint place;
+      find_offset(form, values, xyz, place);
+      if (is_far(place))
+        warnings.push_back(label + " lies " + offset_degrees(place) +
+                           " degrees of longitude from the central meridian " +
+                           format_shortest(place.central_meridian) + " of " + form.text +
+                           ", where the zone's distortion grows; " + zone_advice(form, place));
+      note_convergence(form, xyz, place, side);
       for (int axis = 0; axis < 3; ++axis) list[i + axis] = xyz[axis];
     } catch (const Failure& failure) {
       throw Failure(label + ": " + failure.what());
@@ -151,24 +151,6 @@ std::string chunk_label(const Inputs& inputs, const StreamedChunk& chunk, std::s
 
 // Streamed test points described by name in the one warning; the rest are counted.
 constexpr std::size_t kFarPointsDescribed = 3;
-
-// The central meridian of a grid point's grid (degrees), its zone prefix read.
-double central_meridian_of(const CoordinateForm& form, const Eigen::Vector3d& values) {
-  if (form.kind == FormKind::gk3 || form.kind == FormKind::gk6)
-    return geodesy::gk_central_meridian(form.kind, geodesy::zone_prefix_of(form, values));
-  return form.central_meridian;
-}
-
-// What the conversion of a grid point finds of its place: its longitude is that
-// of its geocentric coordinates.
-void find_offset(const CoordinateForm& form, const Eigen::Vector3d& values,
-                 const Eigen::Vector3d& xyz, ConvertedPoint& converted) {
-  if (!is_grid(form)) return;
-  constexpr double kDegreesPerRadian = 180 / 3.14159265358979323846;
-  converted.central_meridian = central_meridian_of(form, values);
-  converted.offset = geodesy::offset_from_meridian(std::atan2(xyz.y(), xyz.x()) * kDegreesPerRadian,
-                                                   converted.central_meridian);
-}
 
 // A mapped test point's values in the target's form: latitude and longitude as
 // angles of `style`, the rest "%f".
@@ -305,17 +287,12 @@ void note_far_test_points(Inputs& inputs, const StreamedChunk& chunk,
                           const ConvertedPoint* converted) {
   FarPoints& noted = inputs.far_test_points;
   for (std::size_t i = 0; i < chunk.points; ++i) {
-    const ConvertedPoint& point = converted[i];
-    if (std::fabs(point.offset) <= kZoneHalfWidthWarning) continue;
-    if (noted.count++ >= kFarPointsDescribed) continue;
+    if (!is_far(converted[i]) || noted.count++ >= kFarPointsDescribed) continue;
     std::string place = file_line(inputs.test, chunk.lines[i]);
     if (!chunk.names[i].empty()) place += " " + in_quotes(chunk.names[i]);
-    noted.described.push_back(
-        place + " (" + format_fixed(std::fabs(point.offset), 2) + " degrees from " +
-        format_shortest(point.central_meridian) + "; " +
-        zone_advice(inputs.test_forms.source, geodesy::offset_from_meridian(
-                                                 point.central_meridian + point.offset, 0)) +
-        ")");
+    noted.described.push_back(place + " (" + offset_degrees(converted[i]) + " degrees from " +
+                              format_shortest(converted[i].central_meridian) + "; " +
+                              zone_advice(inputs.test_forms.source, converted[i]) + ")");
   }
 }
 
@@ -339,7 +316,8 @@ void warn_far_test_points(Inputs& inputs) {
   const std::size_t rest = far.count - far.described.size();
   inputs.form_warnings.push_back(
       std::to_string(far.count) + (far.count == 1 ? " test point lies" : " test points lie") +
-      " more than 3.5 degrees of longitude from the central meridian of " +
+      " more than " + format_shortest(kZoneHalfWidthWarning) +
+      " degrees of longitude from the central meridian of " +
       inputs.test_forms.source.text + ", where the zone's distortion grows: " + described +
       (rest > 0 ? " and " + std::to_string(rest) + " more" : ""));
 }

@@ -56,7 +56,4 @@ struct DirectionHeight {
 bool direction_from_geocentric(const Ellipsoid& ellipsoid, const Eigen::Vector3d& xyz,
                                DirectionHeight& point);
 
-/// The longitude of X, Y, Z in [-180, 180) degrees, as geodetic_from_geocentric's.
-double longitude_of(const Eigen::Vector3d& xyz);
-
 }  // namespace helmert7::geodesy::detail

@@ -203,10 +203,8 @@ int zone_prefix_of(const CoordinateForm& form, const Eigen::Vector3d& values) {
              : split_zone_prefix(form, values).zone;
 }
 
-GridPlace grid_place(const CoordinateForm& form, const Eigen::Vector3d& values) {
-  const ZonedGrid zoned = zoned_grid(form, values);
-  return {tm_inverse(form.ellipsoid, projection_of(form, zoned.central_meridian), zoned.grid),
-          zoned.central_meridian};
+double grid_central_meridian(const CoordinateForm& form, const Eigen::Vector3d& values) {
+  return zoned_grid(form, values).central_meridian;
 }
 
 Eigen::Vector3d to_geocentric(const CoordinateForm& form, const Eigen::Vector3d& values) {
@@ -234,7 +232,7 @@ Eigen::Vector3d from_geocentric(const CoordinateForm& form, const Eigen::Vector3
   if (!detail::direction_from_geocentric(form.ellipsoid, xyz, point))
     return grid_values_of(form, geodetic_from_geocentric(form.ellipsoid, xyz), zone);
   const bool zoned = is_gk_zone_form(form.kind);
-  if (zoned && zone == 0) zone = zone_containing(form.kind, detail::longitude_of(xyz));
+  if (zoned && zone == 0) zone = zone_containing(form.kind, longitude_of(xyz));
   const double central_meridian =
       zoned ? gk_central_meridian(form.kind, zone) : form.central_meridian;
   const detail::Direction offset{

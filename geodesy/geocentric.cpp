@@ -66,6 +66,12 @@ LatitudeHeight latitude_height(const Ellipsoid& ellipsoid, double R, double z) {
 
 }  // namespace
 
+double longitude_of(const Eigen::Vector3d& xyz) {
+  // atan2 gives 180 on the far side (y = +0) and at its rounded edge: -180 here.
+  const double longitude = std::atan2(xyz.y(), xyz.x()) * kDegreesPerRadian;
+  return longitude >= 180 ? -180 : longitude;
+}
+
 Eigen::Vector3d geocentric_from_geodetic(const Ellipsoid& ellipsoid, const Geodetic& point) {
   const SinCos phi = sincos_degrees(point.latitude), lambda = sincos_degrees(point.longitude);
   const double normal_radius = ellipsoid.a / std::sqrt(1 - ellipsoid.e2 * phi.sin * phi.sin);
@@ -75,11 +81,6 @@ Eigen::Vector3d geocentric_from_geodetic(const Ellipsoid& ellipsoid, const Geode
 }
 
 namespace detail {
-
-double longitude_of(const Eigen::Vector3d& xyz) {
-  // -atan2(-y, x) puts longitude 180 at -180, so longitudes fall in [-180, 180).
-  return -std::atan2(-xyz.y(), xyz.x()) * kDegreesPerRadian;
-}
 
 Eigen::Vector3d geocentric_from_direction(const Ellipsoid& ellipsoid, const Direction& direction,
                                           double height) {
@@ -121,7 +122,7 @@ bool direction_from_geocentric(const Ellipsoid& ellipsoid, const Eigen::Vector3d
 
 Geodetic geodetic_from_geocentric(const Ellipsoid& ellipsoid, const Eigen::Vector3d& xyz) {
   const double R = std::hypot(xyz.x(), xyz.y());
-  const double longitude = detail::longitude_of(xyz);
+  const double longitude = longitude_of(xyz);
   const double distance = std::hypot(R, xyz.z());
   if (far_out(ellipsoid, distance)) {
     // The ellipsoid is a point; halved against overflow.

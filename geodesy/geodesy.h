@@ -100,6 +100,9 @@ struct Geodetic {
 /// Geocentric X, Y, Z (metres) of a geodetic point.
 Eigen::Vector3d geocentric_from_geodetic(const Ellipsoid& ellipsoid, const Geodetic& point);
 
+/// The longitude of X, Y, Z in [-180, 180) degrees, as geodetic_from_geocentric's.
+double longitude_of(const Eigen::Vector3d& xyz);
+
 /// The geodetic point nearest the ellipsoid for X, Y, Z; longitude in [-180, 180).
 Geodetic geodetic_from_geocentric(const Ellipsoid& ellipsoid, const Eigen::Vector3d& xyz);
 
@@ -177,14 +180,11 @@ int zone_containing(FormKind kind, double longitude);
 /// 0 where there is none (and for the other forms).
 int zone_prefix_of(const CoordinateForm& form, const Eigen::Vector3d& values);
 
-/// Where a grid point of `form` (gk, gk3, gk6, utm; its three values as given,
-/// zone prefix included) lies, and the central meridian of its grid. Throws as
-/// to_geocentric.
-struct GridPlace {
-  LatLon position;
-  double central_meridian = 0;  ///< degrees
-};
-GridPlace grid_place(const CoordinateForm& form, const Eigen::Vector3d& values);
+/// The central meridian (degrees) of a grid point's grid (gk, gk3, gk6, utm; its
+/// three values as given): LON0 or the UTM zone's, or for gk3 and gk6 that of the
+/// zone number in front of the easting. Throws as to_geocentric for a zone
+/// number missing or unknown.
+double grid_central_meridian(const CoordinateForm& form, const Eigen::Vector3d& values);
 
 /// Geocentric X, Y, Z of a point's three values in `form`. Refuses (Failure) a
 /// latitude beyond +-90, a longitude beyond +-360, a zone prefix that disagrees

@@ -179,16 +179,18 @@ TEST(PointForms, RefusesWhatCannotBeACoordinateOfItsForm) {
   }
 }
 
-TEST(PointForms, GridPlaceGivesThePositionAndTheCentralMeridian) {
+TEST(PointForms, GridCentralMeridianIsTheZonePrefixs) {
   const CoordinateForm form = parse_form("gk3:cgcs2000");
-  const Eigen::Vector3d values =
-      from_geocentric(form, geocentric_from_geodetic(form.ellipsoid, {31, 121.2, 5}), 40);
-  const GridPlace place = grid_place(form, values);
-  EXPECT_EQ(place.central_meridian, 120);
-  EXPECT_NEAR(place.position.latitude, 31, 1e-12);
-  EXPECT_NEAR(place.position.longitude, 121.2, 1e-12);
-  EXPECT_EQ(zone_prefix_of(form, values), 40);
-  EXPECT_EQ(zone_containing(form.kind, place.position.longitude), 40);
+  const Eigen::Vector3d xyz = geocentric_from_geodetic(form.ellipsoid, {31, 121.2, 5});
+  // Kept in zone 40 (120 degrees) and in zone 41 (123 degrees) beyond its edge.
+  EXPECT_EQ(grid_central_meridian(form, from_geocentric(form, xyz, 40)), 120);
+  EXPECT_EQ(grid_central_meridian(form, from_geocentric(form, xyz, 41)), 123);
+  EXPECT_EQ(grid_central_meridian(parse_form("utm:51N:wgs84"), {351000, 3430000, 5}), 123);
+  EXPECT_EQ(grid_central_meridian(parse_form("gk:krassovsky:117"), {3430000, 500000, 5}), 117);
+  EXPECT_THROW(grid_central_meridian(form, {3430000, 519000, 5}), Failure);
+  EXPECT_NEAR(longitude_of(xyz), 121.2, 1e-12);
+  for (const double y : {0.0, -0.0, 1e-300, -1e-300}) EXPECT_EQ(longitude_of({-1, y, 0}), -180) << y;
+  EXPECT_EQ(zone_containing(form.kind, longitude_of(xyz)), 40);
 }
 
 }  // namespace
