@@ -558,15 +558,21 @@ void PointForm::read_fields(std::string_view text, const Field* fields, std::siz
                             double* xyz) const {
   for (int c = 0; c < 3; ++c) {
     const std::string_view value = text_of(text, fields[c]);
-    if (parse_number(value, xyz[c])) continue;
-    if (!angles_ || c == 2 || geodesy::angle_style_of(value) != geodesy::AngleStyle::dms) {
-      refuse_number(text, fields[c], c, number);
+    const bool angle = angles_ && c < 2;
+    if (parse_coordinate(value, angle, xyz[c])) continue;
+    if (angle && geodesy::angle_style_of(value) == geodesy::AngleStyle::dms) {
+      refuse_angle(value, c, number);
     }
-    try {
-      xyz[c] = geodesy::read_degrees(value);
-    } catch (const Failure& failure) {
-      throw Failure(where(number) + failure.what() + (c == 0 ? " (latitude)" : " (longitude)"));
-    }
+    refuse_number(text, fields[c], c, number);
+  }
+}
+
+// What is wrong with a d:m:s angle, as the angle reader says it.
+void PointForm::refuse_angle(std::string_view value, int axis, std::size_t number) const {
+  try {
+    geodesy::read_degrees(value);
+  } catch (const Failure& failure) {
+    throw Failure(where(number) + failure.what() + (axis == 0 ? " (latitude)" : " (longitude)"));
   }
 }
 
@@ -619,20 +625,22 @@ void read_point_sigmas(const PointLine& line, std::size_t number, const PointFor
   const std::vector<Field> fields = all_fields(line.text, form.separator());
   const std::size_t z = form.named() ? 3 : 2;
   for (int k = 0; k < 3; ++k) {
-    const std::string name(columns.names[k]);
     const std::size_t i = columns.fields[k];
-    const std::string header = " (the header on line " + std::to_string(columns.header_line) + ")";
+    const auto column = [&columns, k] {
+      return "the column '" + std::string(columns.names[k]) + "' (the header on line " +
+             std::to_string(columns.header_line) + ")";
+    };
     if (i <= z)
-      throw Failure(form.where(number) + "the column '" + name + "'" + header +
+      throw Failure(form.where(number) + column() +
                     " stands where the points have their name or x, y, z");
     if (i >= fields.size() || fields[i].begin == fields[i].end)
-      throw Failure(form.where(number) + "no standard deviation in the column '" + name + "'" +
-                    header + ": give one for every point of the file");
+      throw Failure(form.where(number) + "no standard deviation in " + column() +
+                    ": give one for every point of the file");
     const std::string_view value = text_of(line.text, fields[i]);
     double sigma = 0;
     if (!parse_number(value, sigma) || !(sigma > 0))
       throw Failure(form.where(number) + "'" + excerpt_of(value).text +
-                    "' is no standard deviation (" + name +
+                    "' is no standard deviation (" + std::string(columns.names[k]) +
                     "): it must be a positive, finite number of metres");
     values.push_back(sigma);
   }

@@ -146,6 +146,7 @@ class PointForm {
   void read_point(PaddedView text, std::size_t number, PointLine& line, double* xyz) const;
   void read_fields(std::string_view text, const Field* fields, std::size_t number,
                    double* xyz) const;
+  void refuse_angle(std::string_view value, int axis, std::size_t number) const;
   [[noreturn]] void refuse_number(std::string_view text, const Field& field, int axis,
                                   std::size_t number) const;
   [[noreturn]] void refuse_form(std::string_view text, std::size_t number) const;
