@@ -7,11 +7,12 @@
 #include <string>
 
 #include "model/model.h"
+#include "model_test_support.h"
 
 namespace helmert7 {
 namespace {
 
-constexpr double kArcSecond = 4.84813681109535993589914102357947975e-6;
+using test::kArcSecond;
 
 struct InverseCase {
   std::string name;
@@ -19,12 +20,7 @@ struct InverseCase {
   ParameterVector origin;  // origin-based: tx, ty, tz, ex, ey, ez, m
 };
 
-ParameterVector params_of(double tx, double ty, double tz, double ex, double ey, double ez,
-                          double m) {
-  ParameterVector p;
-  p << tx, ty, tz, ex, ey, ez, m;
-  return p;
-}
+using test::params_of;
 
 std::vector<InverseCase> cases() {
   const ParameterVector datum =

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Shared by the model tests: one regional network of known points, the design
-// matrix and the misclosure vector as values, random networks with Gaussian noise,
-// and the adjustment under its earlier rule.
+// Shared by the model tests: parameters written out, one regional network of
+// known points, the design matrix and the misclosure vector as values, random
+// networks with Gaussian noise, and the adjustment under its earlier rule.
 #pragma once
 
 #include <Eigen/LU>
@@ -10,6 +10,14 @@
 #include "model/model.h"
 
 namespace helmert7::test {
+
+/// tx, ty, tz, ex, ey, ez, m as one parameter vector.
+inline ParameterVector params_of(double tx, double ty, double tz, double ex, double ey, double ez,
+                                 double m) {
+  ParameterVector p;
+  p << tx, ty, tz, ex, ey, ez, m;
+  return p;
+}
 
 /// Geocentric coordinates (m) of a point on the GRS80 ellipsoid.
 inline Eigen::RowVector3d geocentric(double lat_deg, double lon_deg, double height) {

@@ -24,12 +24,7 @@ using test::kPi;
 constexpr double kDegree = 3600 * kArcSecond;
 constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
 
-ParameterVector params_of(double tx, double ty, double tz, double ex, double ey, double ez,
-                          double m) {
-  ParameterVector p;
-  p << tx, ty, tz, ex, ey, ez, m;
-  return p;
-}
+using test::params_of;
 
 // echo "1000 2000 3000" | cct -d 9 +proj=helmert +x=1 +y=2 +z=3 +s=10 +rx=-1800
 //   +ry=5400 +rz=324000 +convention=coordinate_frame +exact     (and the second point)

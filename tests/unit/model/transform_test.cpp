@@ -17,12 +17,7 @@ using test::misclosure_vector;
 
 using test::kArcSecond;
 
-ParameterVector params_of(double tx, double ty, double tz, double ex, double ey, double ez,
-                          double m) {
-  ParameterVector p;
-  p << tx, ty, tz, ex, ey, ez, m;
-  return p;
-}
+using test::params_of;
 
 // Realistic small parameters: metres, arc-seconds, ppm.
 ParameterVector realistic_params() {

@@ -9,23 +9,13 @@
 #include <vector>
 
 #include "points/points.h"
+#include "point_file_support.h"
 
 namespace helmert7 {
 namespace {
 
-PointFile read_text(const std::string& text, std::size_t block_bytes = kPointBlockBytes) {
-  std::istringstream in(text);
-  return read_point_file(in, "pts.csv", block_bytes);
-}
-
-std::string failure_of(const std::string& text) {
-  try {
-    read_text(text);
-  } catch (const Failure& e) {
-    return e.what();
-  }
-  return "(no failure)";
-}
+using test::failure_of;
+using test::read_text;
 
 TEST(SigmaColumns, ReadsEachPointsValuesInFileOrder) {
   const struct {
