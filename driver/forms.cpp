@@ -257,8 +257,8 @@ std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mappe
                                           ? inputs.test_styles[index]
                                           : geodesy::AngleStyle::decimal;
     try {
-      append_values(inputs.test_forms.target,
-                    geodesy::from_geocentric(inputs.test_forms.target, mapped.row(i).transpose(), zone),
+      const CoordinateForm& target = inputs.test_forms.target;
+      append_values(target, geodesy::from_geocentric(target, mapped.row(i).transpose(), zone),
                     style, joined);
     } catch (const Failure& failure) {
       throw Failure("the mapped " + list_label(inputs.test, {}, {}, index) + ": " + failure.what());

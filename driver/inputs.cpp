@@ -143,7 +143,8 @@ void apply_configuration(const std::string& path, Inputs& inputs, RunTexts& text
   apply_configured_forms(path, document, texts.source_form, texts.target_form);
   apply_configured_sigmas(path, document, inputs);
   apply_configured_texts(path, document,
-                         {std::pair(&inputs.exclude, "exclude"), std::pair(&texts.direction, "direction")});
+                         {std::pair(&inputs.exclude, "exclude"),
+                          std::pair(&texts.direction, "direction")});
   for (const auto& [input, key] :
        {std::pair(&inputs.source, "src"), std::pair(&inputs.target, "des"),
         std::pair(&inputs.test, "test")}) {

@@ -83,7 +83,8 @@ PointCovariances side_covariances(const SideFrame& side, const Eigen::Vector3d& 
   const std::vector<std::size_t> places = list_places(side, network, points.rows());
   PointCovariances blocks;
   for (Eigen::Index i = 0; i < points.rows(); ++i)
-    blocks.push_back(covariance_at(side, sigmas, places[static_cast<std::size_t>(i)], points.row(i)));
+    const std::size_t place = places[static_cast<std::size_t>(i)];
+    blocks.push_back(covariance_at(side, sigmas, place, points.row(i)));
   return blocks;
 }
 

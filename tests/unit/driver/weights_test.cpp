@@ -98,7 +98,8 @@ TEST(Sigmas, GridAxesAreTheGridsOwn) {
     Inputs inputs;
     inputs.forms.target = geodesy::parse_form(c.form);
     inputs.test_forms = inputs.forms;
-    inputs.target_list = {c.first(0), c.first(1), c.first(2), c.second(0), c.second(1), c.second(2)};
+    inputs.target_list = {c.first(0),  c.first(1),  c.first(2),
+                          c.second(0), c.second(1), c.second(2)};
     inputs.target_names = {"A", "B"};
     convert_to_geocentric(inputs);
     const Eigen::Vector3d sigmas(0.01, 0.03, 0.05);  // in the form's own order of values

@@ -189,7 +189,8 @@ TEST(PointForms, GridCentralMeridianIsTheZonePrefixs) {
   EXPECT_EQ(grid_central_meridian(parse_form("gk:krassovsky:117"), {3430000, 500000, 5}), 117);
   EXPECT_THROW(grid_central_meridian(form, {3430000, 519000, 5}), Failure);
   EXPECT_NEAR(longitude_of(xyz), 121.2, 1e-12);
-  for (const double y : {0.0, -0.0, 1e-300, -1e-300}) EXPECT_EQ(longitude_of({-1, y, 0}), -180) << y;
+  for (const double y : {0.0, -0.0, 1e-300, -1e-300})
+    EXPECT_EQ(longitude_of({-1, y, 0}), -180) << y;
   EXPECT_EQ(zone_containing(form.kind, longitude_of(xyz)), 40);
 }
 

@@ -90,8 +90,10 @@ TEST(TransverseMercator, ConvergenceIsTheTurnOfTheMeridianOnTheGrid) {
       const double step = 1e-5;  // degrees of latitude
       const GridPoint south = tm_forward(e, grid, {latitude - step, point.longitude});
       const GridPoint north = tm_forward(e, grid, {latitude + step, point.longitude});
+      constexpr double kDegreesPerRadian = 180 / 3.14159265358979323846;
       const double azimuth = std::atan2(north.easting - south.easting,
-                                        north.northing - south.northing) * (180 / 3.14159265358979323846);
+                                        north.northing - south.northing) *
+                             kDegreesPerRadian;
       const double error = meridian_convergence(e, point, grid.central_meridian) + azimuth;
       EXPECT_NEAR(error, 0, 1.5e-6) << latitude << " " << offset;
     }
