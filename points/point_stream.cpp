@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Points mapped from file to file, a chunk at a time: read, mapped, formatted and
-// written in turn, on one thread or, for a costly map, on two. A mapped line is rebuilt from the original bytes around its
-// three fields, so names, separators, trailing fields, headers, comments and line
-// ends pass through unchanged.
+// written in turn, on one thread or, for a costly map, on two. A mapped line is
+// rebuilt from the original bytes around its three fields, so names, separators,
+// trailing fields, headers, comments and line ends pass through unchanged.
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
@@ -220,8 +220,8 @@ using Write = std::function<void(std::string_view text)>;
 // failure in file order stops the stream: the one a single thread would meet.
 class SharedStream {
  public:
-  SharedStream(ChunkSource& source, const SharedMap& map, const Write& write,
-               const PointForm& form, PointFields written)
+  SharedStream(ChunkSource& source, const SharedMap& map, const Write& write, const PointForm& form,
+               PointFields written)
       : source_(source), map_(map), write_(write), form_(form), written_(written) {}
   SharedStream(const SharedStream&) = delete;
   SharedStream& operator=(const SharedStream&) = delete;
@@ -276,7 +276,8 @@ class SharedStream {
       helper_ = std::thread([this, text_bytes] {
         try {
           work(text_bytes);
-        } catch (const std::bad_alloc&) {  // no room for its buffers: the stream stays on one thread
+        } catch (const std::bad_alloc&) {
+          // no room for its buffers, before it took a chunk: the stream stays on one thread
         }
       });
     } catch (const std::system_error&) {  // no thread to be had: the same on one thread
@@ -285,13 +286,13 @@ class SharedStream {
 
   void map_and_format(NumberedChunk& chunk, TextBuffer& text) {
     bool had_turn = false;
-    const InOrder in_order = [this, &chunk, &had_turn](const std::function<void()>& work) {
-      had_turn = true;
-      take_turn(chunk.number, work);
-    };
     if (!chunk.failure) {
       Chunk& lines = chunk.lines;
       try {
+        const InOrder in_order = [this, &chunk, &had_turn](const std::function<void()>& work) {
+          had_turn = true;
+          take_turn(chunk.number, work);
+        };
         map_({lines.xyz.data(), lines.points, lines.names.data(), lines.line_numbers.data(),
               chunk.before},
              in_order);
@@ -351,11 +352,12 @@ class SharedStream {
   const PointForm& form_;
   PointFields written_;
   std::thread helper_;
-  std::mutex reading_;  // held while a chunk is read
+  std::mutex reading_;      // held while a chunk is read
   std::size_t chunks_ = 0;  // read so far
-  std::mutex mutex_;  // over what follows
+  std::mutex mutex_;        // over what follows
   std::condition_variable turn_;
-  std::size_t ordered_ = 0, written_chunks_ = 0;  // chunks past their turn to work in order, to write
+  std::size_t ordered_ = 0;         // chunks past their turn to work in order
+  std::size_t written_chunks_ = 0;  // chunks past their turn to write
   std::exception_ptr failure_;
   bool stopped_ = false;
 };
@@ -389,10 +391,6 @@ std::size_t map_point_stream(std::istream& in, const std::string& shown_name, co
   write(text.text());
   return total;
 }
-
-}  // namespace helmert7
-
-namespace helmert7 {
 
 std::size_t map_point_stream_shared(std::istream& in, const std::string& shown_name,
                                     const SharedMap& map, const Write& write,

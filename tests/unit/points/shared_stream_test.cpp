@@ -25,8 +25,8 @@ Lines numbered(std::size_t first, std::size_t last) {
   for (std::size_t i = first; i <= last; ++i) {
     const std::string n = std::to_string(i);
     lines.in += "P" + n + " " + n + " 0.25 -7 c" + n + "\n";
-    lines.out += "P" + n + " " + std::to_string(i + 1000) + ".000000 2000.250000 2993.000000 c" +
-                 n + "\n";
+    lines.out +=
+        "P" + n + " " + std::to_string(i + 1000) + ".000000 2000.250000 2993.000000 c" + n + "\n";
   }
   return lines;
 }
@@ -101,8 +101,8 @@ TEST(SharedPointStream, WritesWhatOneThreadWrites) {
        {std::size_t{0}, std::size_t{1}, kPointChunk, kPointChunk + 1, 2 * kPointChunk + 5}) {
     const Lines file = numbered(1, points);
     for (const std::size_t block : kBlocks) {
-      const std::string what = std::to_string(points) + " points, blocks of " +
-                               std::to_string(block);
+      const std::string what =
+          std::to_string(points) + " points, blocks of " + std::to_string(block);
       const Streamed result = shared("# header\n" + file.in, block);
       EXPECT_EQ(result.failure, "") << what;
       EXPECT_TRUE(result.out == "# header\n" + file.out) << what;
@@ -135,17 +135,29 @@ TEST(SharedPointStream, ReportsTheFirstFailureInFileOrder) {
     std::size_t line;  // of the failure; 0 for a write
   } cases[] = {
       {"a bad line", true, {}, bad_line, kBad},
-      {"the map fails a chunk before", true, {kBad - kPointChunk}, map_failed(kBad - kPointChunk),
+      {"the map fails a chunk before",
+       true,
+       {kBad - kPointChunk},
+       map_failed(kBad - kPointChunk),
        kBad - kPointChunk},
       {"the map fails after", true, {kBad + 1}, bad_line, kBad},
-      {"the map fails in two chunks", false, {2 * kPointChunk + 7, kPointChunk + 3},
-       map_failed(kPointChunk + 3), kPointChunk + 3},
+      {"the map fails in two chunks",
+       false,
+       {2 * kPointChunk + 7, kPointChunk + 3},
+       map_failed(kPointChunk + 3),
+       kPointChunk + 3},
       {"a point overflows before", true, {0, 0, 10}, overflow(10), 10},
       {"a point overflows after", true, {0, 0, kBad + 1}, bad_line, kBad},
-      {"the map fails before an overflow", false, {kPointChunk + 5, 0, 2 * kPointChunk + 100},
-       map_failed(kPointChunk + 5), kPointChunk + 5},
-      {"an overflow before the map fails", false, {2 * kPointChunk + 100, 0, kPointChunk + 5},
-       overflow(kPointChunk + 5), kPointChunk + 5},
+      {"the map fails before an overflow",
+       false,
+       {kPointChunk + 5, 0, 2 * kPointChunk + 100},
+       map_failed(kPointChunk + 5),
+       kPointChunk + 5},
+      {"an overflow before the map fails",
+       false,
+       {2 * kPointChunk + 100, 0, kPointChunk + 5},
+       overflow(kPointChunk + 5),
+       kPointChunk + 5},
       {"the first write fails", false, {0, 0, 0, 1}, "write failed", 1},
       {"a later write fails", false, {0, 0, 0, 2}, "write failed", kLines},
   };
