@@ -4,6 +4,7 @@
 // the target's form after it. With both forms xyz none of this runs.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "driver/steps.h"
 
@@ -144,13 +145,46 @@ double central_meridian_of(const CoordinateForm& form, const Eigen::Vector3d& va
   return form.central_meridian;
 }
 
+// The sine and cosine of the central meridian asked for last: the points of a
+// chunk mostly share one.
+class MeridianCache {
+ public:
+  const geodesy::SinCos& of(double degrees) {
+    if (degrees != degrees_) {
+      degrees_ = degrees;
+      sincos_ = geodesy::sincos_degrees(degrees);
+    }
+    return sincos_;
+  }
+
+ private:
+  double degrees_ = std::numeric_limits<double>::quiet_NaN();
+  geodesy::SinCos sincos_;
+};
+
+// Nearer than this many degrees to its central meridian a point is near whatever
+// the rounding, with no need of its offset: an atan2 and a remainder for every
+// point took a tenth of a grid-to-grid run.
+constexpr double kSurelyNear = 3.4;
+
+// Whether geocentric `xyz` lies within kSurelyNear degrees of longitude of the
+// meridian of `meridian`: its component across that meridian's plane is small
+// beside the one along it.
+bool surely_near(const Eigen::Vector3d& xyz, const geodesy::SinCos& meridian) {
+  static const double kTangent = std::tan(kSurelyNear * 3.14159265358979323846 / 180);
+  const double along = xyz.x() * meridian.cos + xyz.y() * meridian.sin;
+  const double across = xyz.y() * meridian.cos - xyz.x() * meridian.sin;
+  return along > 0 && std::fabs(across) < kTangent * along;
+}
+
 // What the conversion of a grid point finds of its place: its longitude is that
 // of its geocentric coordinates.
 void find_offset(const CoordinateForm& form, const Eigen::Vector3d& values,
-                 const Eigen::Vector3d& xyz, ConvertedPoint& converted) {
+                 const Eigen::Vector3d& xyz, MeridianCache& meridians, ConvertedPoint& converted) {
   if (form.kind == FormKind::xyz || form.kind == FormKind::geodetic) return;
   constexpr double kDegreesPerRadian = 180 / 3.14159265358979323846;
   converted.central_meridian = central_meridian_of(form, values);
+  if (surely_near(xyz, meridians.of(converted.central_meridian))) return;
   converted.offset = geodesy::offset_from_meridian(std::atan2(xyz.y(), xyz.x()) * kDegreesPerRadian,
                                                    converted.central_meridian);
 }
@@ -270,13 +304,14 @@ std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mappe
 void test_points_to_geocentric(const Inputs& inputs, const StreamedChunk& chunk,
                                ConvertedPoint* converted) {
   if (!inputs.forms.convert()) return;
+  MeridianCache meridians;
   for (std::size_t i = 0; i < chunk.points; ++i) {
     Eigen::Map<Eigen::Vector3d> point(chunk.xyz + 3 * i);
     try {
       const Eigen::Vector3d values = point;
       converted[i].zone = kept_zone(inputs.forms, values);
       point = geodesy::to_geocentric(inputs.forms.source, values);
-      find_offset(inputs.forms.source, values, point, converted[i]);
+      find_offset(inputs.forms.source, values, point, meridians, converted[i]);
     } catch (const Failure& failure) {
       throw Failure(chunk_label(inputs, chunk, i) + ": " + failure.what());
     }

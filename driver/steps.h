@@ -145,7 +145,8 @@ struct StreamedChunk {
 
 /// What the conversion of a streamed test point found: the zone prefix it keeps
 /// in the target's form (0: the zone that holds it), and for grid forms the
-/// central meridian of its grid and its longitude's offset from it, in degrees.
+/// central meridian of its grid and its longitude's offset from it, in degrees,
+/// where that may pass 3.5 degrees (0 for a point surely nearer).
 struct ConvertedPoint {
   int zone = 0;
   double central_meridian = 0;
