@@ -4,6 +4,7 @@
 // the target's form after it. With both forms xyz none of this runs.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "driver/steps.h"
 
@@ -64,12 +65,45 @@ std::string zone_advice(const CoordinateForm& form, const ConvertedPoint& point)
          std::to_string(geodesy::zone_containing(zoning, longitude));
 }
 
+// The sine and cosine of the central meridian asked for last: the points of a
+// chunk mostly share one.
+class MeridianCache {
+ public:
+  const geodesy::SinCos& of(double degrees) {
+    if (degrees != degrees_) {
+      degrees_ = degrees;
+      sincos_ = geodesy::sincos_degrees(degrees);
+    }
+    return sincos_;
+  }
+
+ private:
+  double degrees_ = std::numeric_limits<double>::quiet_NaN();
+  geodesy::SinCos sincos_;
+};
+
+// Nearer than this many degrees to its central meridian a point is near whatever
+// the rounding, with no need of its offset: an atan2 and a remainder for every
+// point took a tenth of a grid-to-grid run.
+constexpr double kSurelyNear = 3.4;
+
+// Whether geocentric `xyz` lies within kSurelyNear degrees of longitude of the
+// meridian of `meridian`: its component across that meridian's plane is small
+// beside the one along it.
+bool surely_near(const Eigen::Vector3d& xyz, const geodesy::SinCos& meridian) {
+  static const double kTangent = std::tan(kSurelyNear * 3.14159265358979323846 / 180);
+  const double along = xyz.x() * meridian.cos + xyz.y() * meridian.sin;
+  const double across = xyz.y() * meridian.cos - xyz.x() * meridian.sin;
+  return along > 0 && std::fabs(across) < kTangent * along;
+}
+
 // What the conversion of a grid point finds of its place: its longitude is that
 // of its geocentric coordinates.
 void find_offset(const CoordinateForm& form, const Eigen::Vector3d& values,
-                 const Eigen::Vector3d& xyz, ConvertedPoint& converted) {
+                 const Eigen::Vector3d& xyz, MeridianCache& meridians, ConvertedPoint& converted) {
   if (!is_grid(form)) return;
   converted.central_meridian = geodesy::grid_central_meridian(form, values);
+  if (surely_near(xyz, meridians.of(converted.central_meridian))) return;
   converted.offset =
       geodesy::offset_from_meridian(geodesy::longitude_of(xyz), converted.central_meridian);
 }
@@ -104,13 +138,14 @@ void note_convergence(const CoordinateForm& form, const Eigen::Vector3d& xyz,
 void convert_list(const CoordinateForm& form, const SidePoints& side,
                   std::vector<std::string>& warnings) {
   CoordinateList& list = side.list;
+  MeridianCache meridians;
   for (std::size_t i = 0; i + 2 < list.size(); i += 3) {
     const Eigen::Vector3d values(list[i], list[i + 1], list[i + 2]);
     const std::string label = list_label(side.input, side.names, side.lines, i / 3);
     try {
       const Eigen::Vector3d xyz = geodesy::to_geocentric(form, values);
       ConvertedPoint place;
-      find_offset(form, values, xyz, place);
+      find_offset(form, values, xyz, meridians, place);
       if (is_far(place))
         warnings.push_back(label + " lies " + offset_degrees(place) +
                            " degrees of longitude from the central meridian " +
@@ -270,13 +305,14 @@ std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mappe
 void test_points_to_geocentric(const Inputs& inputs, const StreamedChunk& chunk,
                                ConvertedPoint* converted) {
   if (!inputs.forms.convert()) return;
+  MeridianCache meridians;
   for (std::size_t i = 0; i < chunk.points; ++i) {
     Eigen::Map<Eigen::Vector3d> point(chunk.xyz + 3 * i);
     try {
       const Eigen::Vector3d values = point;
       converted[i].zone = kept_zone(inputs.test_forms, values);
       point = geodesy::to_geocentric(inputs.test_forms.source, values);
-      find_offset(inputs.test_forms.source, values, point, converted[i]);
+      find_offset(inputs.test_forms.source, values, point, meridians, converted[i]);
     } catch (const Failure& failure) {
       throw Failure(chunk_label(inputs, chunk, i) + ": " + failure.what());
     }

@@ -3,16 +3,9 @@
 // coordinate text, or the count of a point file's points streamed into the staged
 // output file; then sigma0, the parameters' standard errors and the elapsed time.
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <exception>
-#include <functional>
 #include <iostream>
-#include <limits>
-#include <mutex>
-#include <system_error>
-#include <thread>
-#include <utility>
+#include <string>
+#include <vector>
 
 #include "driver/steps.h"
 #include "points/points.h"
@@ -49,17 +42,69 @@ std::vector<double> values_of(const PointMatrix& points) {
   return values;
 }
 
-// Maps a chunk of test points, and surveys them in the source system: as given,
-// or once mapped back for --direction inverse.
-void map_and_survey(const Inputs& inputs, const Fit& fit, TestPointSurvey& survey, double* xyz,
-                    std::size_t points) {
+// The chunk's points, as given, added to the survey; the name of the largest
+// standard error so far when it is in the chunk.
+void survey_chunk(TestPointSurvey& survey, const StreamedChunk& chunk, std::string& worst_name) {
+  survey.add(chunk.xyz, chunk.points);
+  const std::ptrdiff_t worst = survey.worst() - static_cast<std::ptrdiff_t>(chunk.first - 1);
+  if (worst >= 0) worst_name = chunk.names[worst];
+}
+
+// Maps a chunk with the same fit, forward or back (--direction inverse), and
+// surveys its points in the source system: before they are mapped forward, after
+// they are mapped back.
+template <typename Survey>
+void map_surveyed(const Inputs& inputs, const Fit& fit, const StreamedChunk& chunk,
+                  const Survey& survey) {
   if (inputs.inverse_direction) {
-    map_back_in_place(fit.mapping, xyz, points);
-    survey.add(xyz, points);
+    map_back_in_place(fit.mapping, chunk.xyz, chunk.points);
+    survey();
   } else {
-    survey.add(xyz, points);
-    map_in_place(fit.mapping, xyz, points);
+    survey();
+    map_in_place(fit.mapping, chunk.xyz, chunk.points);
   }
+}
+
+// Maps test points from a point file chunk by chunk into `output`: xyz points on
+// this thread, points in forms, whose conversions cost more than reading and
+// writing them, shared with a second. The survey and the notes of far points
+// take the chunks in file order. Returns the number of points.
+std::size_t stream_into(Inputs& inputs, const Fit& fit, TestPointSurvey& survey,
+                        std::string& worst_name, StagedFile& output) {
+  const bool from_stdin = !inputs.test_file;
+  std::istream& in = from_stdin ? std::cin : *inputs.test_file;
+  const std::string& shown = from_stdin ? "standard input" : inputs.test.path;
+  const auto write = [&output](std::string_view text) { output.write(text); };
+  const PointFields read = point_fields(inputs.test_forms.source);
+  const PointFields written = point_fields(inputs.test_forms.target);
+  if (!inputs.forms.convert()) {
+    return map_point_stream(
+        in, shown,
+        [&inputs, &fit, &survey, &worst_name, mapped = std::size_t{0}](
+            double* xyz, std::size_t points, const std::string_view* names,
+            const std::size_t* lines) mutable {
+          const StreamedChunk chunk{xyz, points, names, lines, mapped + 1};
+          map_surveyed(inputs, fit, chunk, [&] { survey_chunk(survey, chunk, worst_name); });
+          mapped += points;
+        },
+        write, kPointBlockBytes, read, written);
+  }
+  return map_point_stream_shared(
+      in, shown,
+      [&inputs, &fit, &survey, &worst_name](const PointChunk& points, const InOrder& in_order) {
+        const StreamedChunk chunk{points.xyz, points.points, points.names, points.lines,
+                                  points.before + 1};
+        std::vector<ConvertedPoint> converted(chunk.points);
+        test_points_to_geocentric(inputs, chunk, converted.data());
+        map_surveyed(inputs, fit, chunk, [&] {
+          in_order([&inputs, &chunk, &converted, &survey, &worst_name] {
+            note_far_test_points(inputs, chunk, converted.data());
+            survey_chunk(survey, chunk, worst_name);
+          });
+        });
+        mapped_points_to_target_form(inputs, chunk, converted.data());
+      },
+      write, kPointBlockBytes, read, written);
 }
 
 // Test points from a point file, mapped chunk by chunk into the output file.
@@ -67,27 +112,11 @@ void stream_test_points(const Invocation& invocation, Inputs& inputs, const Fit&
                         Prediction& prediction) {
   prediction.streamed_file = std::make_unique<StagedFile>(
       invocation.output_path, "the output file " + in_quotes(invocation.output_path));
-  const bool from_stdin = !inputs.test_file;
-  StagedFile& output = *prediction.streamed_file;
   prediction.points.streamed = true;
   prediction.points.output_path = invocation.output_path;
   TestPointSurvey survey(fit);
-  SharedWork helper;
-  prediction.points.count = map_point_stream(
-      from_stdin ? std::cin : *inputs.test_file, from_stdin ? "standard input" : inputs.test.path,
-      [&fit, &inputs, &survey, &prediction, &helper, mapped = std::size_t{0}](
-          double* xyz, std::size_t points, const std::string_view* names,
-          const std::size_t* lines) mutable {
-        const StreamedChunk chunk{xyz, points, names, lines, mapped + 1};
-        const std::vector<ConvertedPoint> converted = chunk_to_geocentric(inputs, helper, chunk);
-        map_and_survey(inputs, fit, survey, xyz, points);
-        const std::ptrdiff_t worst = survey.worst() - static_cast<std::ptrdiff_t>(mapped);
-        if (worst >= 0) prediction.points.worst_name = names[worst];
-        chunk_to_target_form(inputs, helper, chunk, converted);
-        mapped += points;
-      },
-      [&output](std::string_view text) { output.write(text); }, kPointBlockBytes,
-      point_fields(inputs.test_forms.source), point_fields(inputs.test_forms.target));
+  prediction.points.count =
+      stream_into(inputs, fit, survey, prediction.points.worst_name, *prediction.streamed_file);
   warn_far_test_points(inputs);
   prediction.points.farthest = survey.farthest();
   prediction.points.model_error = survey.model_error();
@@ -100,109 +129,6 @@ void print_count(std::size_t count, const std::string& output_path, const Trace&
 }
 
 }  // namespace
-
-// A piece of shared work: the failure of work(begin, ...), if it failed.
-struct SharedWork::Failed {
-  std::size_t begin = std::numeric_limits<std::size_t>::max();
-  std::exception_ptr failure;
-};
-
-struct SharedWork::State {
-  std::mutex mutex;
-  std::condition_variable wake, finished;
-  const Work* work = nullptr;  // set while the helper is to start on it
-  std::size_t count = 0;
-  std::atomic<std::size_t> next{0};  // the first point of the next piece to take
-  Failed helper_failed;
-  bool done = false, stopping = false;
-};
-
-SharedWork::SharedWork() : state_(std::make_unique<State>()) {}
-
-SharedWork::~SharedWork() {
-  if (!thread_.joinable()) return;
-  {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    state_->stopping = true;
-  }
-  state_->wake.notify_one();
-  thread_.join();
-}
-
-void SharedWork::share(std::size_t count, const Work& work) {
-  if (count <= kSharedPoints) {
-    work(0, count);
-    return;
-  }
-  if (!thread_.joinable()) {
-    try {
-      thread_ = std::thread([this] { serve(); });
-    } catch (const std::system_error&) {  // no thread to be had: all on this one
-      work(0, count);
-      return;
-    }
-  }
-  {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    state_->work = &work;
-    state_->count = count;
-    state_->next = 0;
-    state_->done = false;
-  }
-  state_->wake.notify_one();
-  Failed own = take_pieces(count, work);
-  std::unique_lock<std::mutex> lock(state_->mutex);
-  state_->finished.wait(lock, [this] { return state_->done; });
-  Failed& first = own.begin <= state_->helper_failed.begin ? own : state_->helper_failed;
-  if (first.failure) std::rethrow_exception(std::exchange(first.failure, nullptr));
-}
-
-SharedWork::Failed SharedWork::take_pieces(std::size_t count, const Work& work) {
-  for (;;) {
-    const std::size_t begin = state_->next.fetch_add(kSharedPoints);
-    if (begin >= count) return {};
-    try {
-      work(begin, std::min(begin + kSharedPoints, count));
-    } catch (...) {
-      return {begin, std::current_exception()};
-    }
-  }
-}
-
-void SharedWork::serve() {
-  std::unique_lock<std::mutex> lock(state_->mutex);
-  for (;;) {
-    state_->wake.wait(lock, [this] { return state_->stopping || state_->work != nullptr; });
-    if (state_->stopping) return;
-    const Work& work = *std::exchange(state_->work, nullptr);
-    const std::size_t count = state_->count;
-    lock.unlock();
-    Failed failed = take_pieces(count, work);
-    lock.lock();
-    state_->helper_failed = std::move(failed);
-    state_->done = true;
-    state_->finished.notify_one();
-  }
-}
-
-std::vector<ConvertedPoint> chunk_to_geocentric(Inputs& inputs, SharedWork& helper,
-                                                const StreamedChunk& chunk) {
-  if (!inputs.forms.convert()) return {};
-  std::vector<ConvertedPoint> converted(chunk.points);
-  helper.share(chunk.points, [&inputs, &chunk, &converted](std::size_t begin, std::size_t end) {
-    test_points_to_geocentric(inputs, chunk.part(begin, end), converted.data() + begin);
-  });
-  note_far_test_points(inputs, chunk, converted.data());
-  return converted;
-}
-
-void chunk_to_target_form(const Inputs& inputs, SharedWork& helper, const StreamedChunk& chunk,
-                          const std::vector<ConvertedPoint>& converted) {
-  if (converted.empty()) return;
-  helper.share(chunk.points, [&inputs, &chunk, &converted](std::size_t begin, std::size_t end) {
-    mapped_points_to_target_form(inputs, chunk.part(begin, end), converted.data() + begin);
-  });
-}
 
 void print_sigma0(std::ostream& out, double sigma0) {
   out << kLabelSigma0 << general_number(sigma0) << std::endl;

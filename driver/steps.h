@@ -13,7 +13,6 @@
 #include <optional>
 #include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "driver/invocation.h"
@@ -148,15 +147,12 @@ struct StreamedChunk {
   const std::string_view* names;
   const std::size_t* lines;
   std::size_t first;
-  /// Its points `begin` to `end`, a chunk of their own.
-  StreamedChunk part(std::size_t begin, std::size_t end) const {
-    return {xyz + 3 * begin, end - begin, names + begin, lines + begin, first + begin};
-  }
 };
 
 /// What the conversion of a streamed test point found: the zone prefix it keeps
 /// in the target's form (0: the zone that holds it), and for grid forms the
-/// central meridian of its grid and its longitude's offset from it, in degrees.
+/// central meridian of its grid and its longitude's offset from it, in degrees,
+/// where that may pass 3.5 degrees (0 for a point surely nearer).
 struct ConvertedPoint {
   int zone = 0;
   double central_meridian = 0;
@@ -184,43 +180,6 @@ void warn_degrees_as_xyz(Inputs& inputs);
 /// each keeping the zone test_points_to_geocentric found for it.
 void mapped_points_to_target_form(const Inputs& inputs, const StreamedChunk& chunk,
                                   const ConvertedPoint* converted);
-
-/// A thread beside the caller's, started by the first work to share and kept
-/// while this lives: a point's conversions cost more than reading and writing it.
-class SharedWork {
- public:
-  using Work = std::function<void(std::size_t begin, std::size_t end)>;
-  /// Points go to either thread this many at a time, so that neither waits long
-  /// for the other however the two are scheduled.
-  static constexpr std::size_t kSharedPoints = 256;
-
-  SharedWork();
-  SharedWork(const SharedWork&) = delete;
-  SharedWork& operator=(const SharedWork&) = delete;
-  ~SharedWork();
-
-  /// work(begin, end) over [0, count), piece by piece on both threads (on the
-  /// caller's alone for one piece). Throws the failure of the first piece that
-  /// failed, as the work done in one piece would.
-  void share(std::size_t count, const Work& work);
-
- private:
-  struct Failed;
-  struct State;
-  Failed take_pieces(std::size_t count, const Work& work);
-  void serve();
-  std::unique_ptr<State> state_;
-  std::thread thread_;
-};
-
-/// test_points_to_geocentric (with note_far_test_points) and
-/// mapped_points_to_target_form for a chunk of a streamed file, shared with
-/// `helper`: the same values, the same failure. Without forms nothing is done and
-/// nothing returned.
-std::vector<ConvertedPoint> chunk_to_geocentric(Inputs& inputs, SharedWork& helper,
-                                                const StreamedChunk& chunk);
-void chunk_to_target_form(const Inputs& inputs, SharedWork& helper, const StreamedChunk& chunk,
-                          const std::vector<ConvertedPoint>& converted);
 
 /// Checks the common points, pairs them (by name when both files name them),
 /// builds their matrices and centroids, prints them, and centres them.

@@ -82,9 +82,10 @@ PointCovariances side_covariances(const SideFrame& side, const Eigen::Vector3d& 
   const AxisSigmas sigmas{local ? north_east_up_order(side.form, given) : given, local};
   const std::vector<std::size_t> places = list_places(side, network, points.rows());
   PointCovariances blocks;
-  for (Eigen::Index i = 0; i < points.rows(); ++i)
+  for (Eigen::Index i = 0; i < points.rows(); ++i) {
     const std::size_t place = places[static_cast<std::size_t>(i)];
     blocks.push_back(covariance_at(side, sigmas, place, points.row(i)));
+  }
   return blocks;
 }
 

@@ -101,6 +101,33 @@ std::size_t map_point_stream(
     const std::function<void(std::string_view text)>& write,
     std::size_t block_bytes = kPointBlockBytes, PointFields read = {}, PointFields written = {});
 
+/// The points of one chunk of a streamed file: their x, y, z triples (to be
+/// mapped in place), names and line numbers, and the number of points before them.
+struct PointChunk {
+  double* xyz;
+  std::size_t points;
+  const std::string_view* names;
+  const std::size_t* lines;
+  std::size_t before;
+};
+
+/// Runs the work it is given once every chunk before its own has had its turn.
+using InOrder = std::function<void(const std::function<void()>& work)>;
+
+/// map_point_stream for a map that costs more than reading and writing a point:
+/// the file's chunks are read in turn and each mapped and formatted whole on one
+/// of two threads (one for a file of one chunk, or when no second thread is to be
+/// had), so `map` may run on two chunks at once; the work it passes to its
+/// InOrder (once a chunk at most) runs for one chunk at a time, in file order.
+/// Text is written a chunk at a time, in file order. Fails as map_point_stream
+/// fails: with the first failure in file order, a chunk's failure to read coming
+/// before what its map throws, and nothing written after it.
+std::size_t map_point_stream_shared(
+    std::istream& in, const std::string& shown_name,
+    const std::function<void(const PointChunk& chunk, const InOrder& in_order)>& map,
+    const std::function<void(std::string_view text)>& write,
+    std::size_t block_bytes = kPointBlockBytes, PointFields read = {}, PointFields written = {});
+
 /// Refuses a path to read points from that names a directory, a device or a
 /// socket: "cannot read SHOWN: it is a directory, not a file of points". Files,
 /// pipes and paths that name nothing (which opening them reports) pass.

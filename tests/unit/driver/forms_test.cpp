@@ -4,6 +4,8 @@
 // degrees fitted as xyz.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -209,6 +211,36 @@ TEST(StreamedTestPoints, FarPointsShareOneWarningLine) {
     const std::vector<std::string> expected =
         *c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{};
     EXPECT_EQ(inputs.form_warnings, expected) << c.points;
+  }
+}
+
+// Points at known offsets from the central meridian, on either side and about the
+// 3.4 degrees within which no offset is computed: exactly those beyond 3.5 degrees
+// are far, each with its offset.
+TEST(StreamedTestPoints, FarPointsAreThoseBeyondTheLimitAtEveryOffset) {
+  const double offsets[] = {0,    0.5,   -2,    3.3,    -3.3, 3.399, 3.401, -3.401,
+                            3.49, -3.49, 3.501, -3.501, 4.2,  -4.2,  4.6};
+  const geodesy::CoordinateForm geodetic = geodesy::parse_form("geodetic:iag1975");
+  const geodesy::CoordinateForm grid = geodesy::parse_form("gk3:iag1975");
+  for (const double latitude : {22.0, 34.3, 61.0}) {
+    std::vector<double> values;
+    for (const double offset : offsets) {
+      const Eigen::Vector3d xyz = geodesy::to_geocentric(geodetic, {latitude, 108 + offset, 400});
+      const Eigen::Vector3d point = geodesy::from_geocentric(grid, xyz, 36);
+      values.insert(values.end(), {point.x(), point.y(), point.z()});
+    }
+    Inputs inputs = streamed_inputs("gk3:iag1975");
+    Chunk chunk(values);
+    std::vector<ConvertedPoint> converted(std::size(offsets));
+    test_points_to_geocentric(inputs, chunk.streamed(), converted.data());
+    for (std::size_t i = 0; i < std::size(offsets); ++i) {
+      const bool far = std::fabs(offsets[i]) > 3.5;
+      EXPECT_EQ(std::fabs(converted[i].offset) > 3.5, far) << latitude << " " << offsets[i];
+      if (far) {
+        EXPECT_NEAR(converted[i].offset, offsets[i], 1e-9) << latitude;
+      }
+      EXPECT_EQ(converted[i].central_meridian, 108);
+    }
   }
 }
 
