@@ -180,8 +180,8 @@ std::vector<int> kept_zones(const Inputs& inputs) {
 }
 
 // The label of point `i` of a streamed chunk.
-std::string chunk_label(const Inputs& inputs, const StreamedChunk& chunk, std::size_t i) {
-  return point_label(inputs.test, chunk.first - 1 + i, chunk.names[i], chunk.lines[i]);
+std::string chunk_label(const Inputs& inputs, const PointChunk& chunk, std::size_t i) {
+  return point_label(inputs.test, chunk.before + i, chunk.names[i], chunk.lines[i]);
 }
 
 // Streamed test points described by name in the one warning; the rest are counted.
@@ -302,7 +302,7 @@ std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mappe
   return joined;
 }
 
-void test_points_to_geocentric(const Inputs& inputs, const StreamedChunk& chunk,
+void test_points_to_geocentric(const Inputs& inputs, const PointChunk& chunk,
                                ConvertedPoint* converted) {
   if (!inputs.forms.convert()) return;
   MeridianCache meridians;
@@ -319,7 +319,7 @@ void test_points_to_geocentric(const Inputs& inputs, const StreamedChunk& chunk,
   }
 }
 
-void note_far_test_points(Inputs& inputs, const StreamedChunk& chunk,
+void note_far_test_points(Inputs& inputs, const PointChunk& chunk,
                           const ConvertedPoint* converted) {
   FarPoints& noted = inputs.far_test_points;
   for (std::size_t i = 0; i < chunk.points; ++i) {
@@ -332,7 +332,7 @@ void note_far_test_points(Inputs& inputs, const StreamedChunk& chunk,
   }
 }
 
-void mapped_points_to_target_form(const Inputs& inputs, const StreamedChunk& chunk,
+void mapped_points_to_target_form(const Inputs& inputs, const PointChunk& chunk,
                                   const ConvertedPoint* converted) {
   for (std::size_t i = 0; i < chunk.points; ++i) {
     Eigen::Map<Eigen::Vector3d> point(chunk.xyz + 3 * i);

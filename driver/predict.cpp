@@ -44,9 +44,9 @@ std::vector<double> values_of(const PointMatrix& points) {
 
 // The chunk's points, as given, added to the survey; the name of the largest
 // standard error so far when it is in the chunk.
-void survey_chunk(TestPointSurvey& survey, const StreamedChunk& chunk, std::string& worst_name) {
+void survey_chunk(TestPointSurvey& survey, const PointChunk& chunk, std::string& worst_name) {
   survey.add(chunk.xyz, chunk.points);
-  const std::ptrdiff_t worst = survey.worst() - static_cast<std::ptrdiff_t>(chunk.first - 1);
+  const std::ptrdiff_t worst = survey.worst() - static_cast<std::ptrdiff_t>(chunk.before);
   if (worst >= 0) worst_name = chunk.names[worst];
 }
 
@@ -54,7 +54,7 @@ void survey_chunk(TestPointSurvey& survey, const StreamedChunk& chunk, std::stri
 // surveys its points in the source system: before they are mapped forward, after
 // they are mapped back.
 template <typename Survey>
-void map_surveyed(const Inputs& inputs, const Fit& fit, const StreamedChunk& chunk,
+void map_surveyed(const Inputs& inputs, const Fit& fit, const PointChunk& chunk,
                   const Survey& survey) {
   if (inputs.inverse_direction) {
     map_back_in_place(fit.mapping, chunk.xyz, chunk.points);
@@ -83,7 +83,7 @@ std::size_t stream_into(Inputs& inputs, const Fit& fit, TestPointSurvey& survey,
         [&inputs, &fit, &survey, &worst_name, mapped = std::size_t{0}](
             double* xyz, std::size_t points, const std::string_view* names,
             const std::size_t* lines) mutable {
-          const StreamedChunk chunk{xyz, points, names, lines, mapped + 1};
+          const PointChunk chunk{xyz, points, names, lines, mapped};
           map_surveyed(inputs, fit, chunk, [&] { survey_chunk(survey, chunk, worst_name); });
           mapped += points;
         },
@@ -91,9 +91,7 @@ std::size_t stream_into(Inputs& inputs, const Fit& fit, TestPointSurvey& survey,
   }
   return map_point_stream_shared(
       in, shown,
-      [&inputs, &fit, &survey, &worst_name](const PointChunk& points, const InOrder& in_order) {
-        const StreamedChunk chunk{points.xyz, points.points, points.names, points.lines,
-                                  points.before + 1};
+      [&inputs, &fit, &survey, &worst_name](const PointChunk& chunk, const InOrder& in_order) {
         std::vector<ConvertedPoint> converted(chunk.points);
         test_points_to_geocentric(inputs, chunk, converted.data());
         map_surveyed(inputs, fit, chunk, [&] {

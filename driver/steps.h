@@ -139,15 +139,6 @@ PointFields point_fields(const geodesy::CoordinateForm& form);
 /// decimals, or d:m:s), grid coordinates and heights "%f".
 std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mapped);
 
-/// A chunk of a streamed test point file: `points` triples, their names and
-/// lines, and the 1-based number of the first of them.
-struct StreamedChunk {
-  double* xyz;
-  std::size_t points;
-  const std::string_view* names;
-  const std::size_t* lines;
-  std::size_t first;
-};
 
 /// What the conversion of a streamed test point found: the zone prefix it keeps
 /// in the target's form (0: the zone that holds it), and for grid forms the
@@ -162,12 +153,12 @@ struct ConvertedPoint {
 /// Takes a chunk's triples in place from the source's form to geocentric
 /// coordinates, with what it found of each in `converted` (one a point). Throws
 /// Failure "FILE:LINE: the test point ...: ...".
-void test_points_to_geocentric(const Inputs& inputs, const StreamedChunk& chunk,
+void test_points_to_geocentric(const Inputs& inputs, const PointChunk& chunk,
                                ConvertedPoint* converted);
 
 /// Notes in inputs.far_test_points the chunk's grid points far from their
 /// central meridian, in file order.
-void note_far_test_points(Inputs& inputs, const StreamedChunk& chunk,
+void note_far_test_points(Inputs& inputs, const PointChunk& chunk,
                           const ConvertedPoint* converted);
 
 /// Adds the one warning for the far streamed test points, when there are any.
@@ -178,7 +169,7 @@ void warn_degrees_as_xyz(Inputs& inputs);
 
 /// Takes a chunk's mapped geocentric triples in place into the target's form,
 /// each keeping the zone test_points_to_geocentric found for it.
-void mapped_points_to_target_form(const Inputs& inputs, const StreamedChunk& chunk,
+void mapped_points_to_target_form(const Inputs& inputs, const PointChunk& chunk,
                                   const ConvertedPoint* converted);
 
 /// Checks the common points, pairs them (by name when both files name them),

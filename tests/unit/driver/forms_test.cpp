@@ -139,8 +139,8 @@ struct Chunk {
     }
     names.assign(name_texts.begin(), name_texts.end());
   }
-  StreamedChunk streamed() {
-    return {values.data(), values.size() / 3, names.data(), lines.data(), 1};
+  PointChunk streamed() {
+    return {values.data(), values.size() / 3, names.data(), lines.data(), 0};
   }
 };
 
