@@ -26,10 +26,6 @@ CoordinateForm form_of(const FormText& given) {
   }
 }
 
-bool is_grid(const CoordinateForm& form) {
-  return form.kind != FormKind::xyz && form.kind != FormKind::geodetic;
-}
-
 // Where a point of a file stands: "control.txt:7", named as the reader names it.
 std::string file_line(const CoordinateText& input, std::size_t line) {
   return (input.path == "-" ? std::string("standard input") : input.path) + ":" +
@@ -101,7 +97,7 @@ bool surely_near(const Eigen::Vector3d& xyz, const geodesy::SinCos& meridian) {
 // of its geocentric coordinates.
 void find_offset(const CoordinateForm& form, const Eigen::Vector3d& values,
                  const Eigen::Vector3d& xyz, MeridianCache& meridians, ConvertedPoint& converted) {
-  if (!is_grid(form)) return;
+  if (!geodesy::is_grid(form.kind)) return;
   converted.central_meridian = geodesy::grid_central_meridian(form, values);
   if (surely_near(xyz, meridians.of(converted.central_meridian))) return;
   converted.offset =
@@ -129,7 +125,7 @@ struct SidePoints {
 
 void note_convergence(const CoordinateForm& form, const Eigen::Vector3d& xyz,
                       const ConvertedPoint& place, const SidePoints& side) {
-  if (!side.convergences || !is_grid(form)) return;
+  if (!side.convergences || !geodesy::is_grid(form.kind)) return;
   const geodesy::Geodetic at = geodesy::geodetic_from_geocentric(form.ellipsoid, xyz);
   side.convergences->push_back(geodesy::meridian_convergence(
       form.ellipsoid, {at.latitude, at.longitude}, place.central_meridian));

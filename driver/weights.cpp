@@ -50,9 +50,7 @@ std::vector<std::size_t> list_places(const SideFrame& side, const Network& netwo
 // meridian convergence, so that they run along the grid's own axes.
 Eigen::Matrix3d local_axes(const SideFrame& side, std::size_t place,
                            const Eigen::RowVector3d& geocentric) {
-  const geodesy::Geodetic at =
-      geodesy::geodetic_from_geocentric(side.form.ellipsoid, geocentric.transpose());
-  Eigen::Matrix3d rows = geodesy::north_east_up(at.latitude, at.longitude);
+  Eigen::Matrix3d rows = geodesy::north_east_up_at(side.form.ellipsoid, geocentric.transpose());
   if (place >= side.convergences.size()) return rows;
   const geodesy::SinCos turn = geodesy::sincos_degrees(side.convergences[place]);
   const Eigen::RowVector3d north = rows.row(0), east = rows.row(1);

@@ -82,8 +82,6 @@ GridProjection projection_of(const CoordinateForm& form, double central_meridian
   return {1, central_meridian, kGridFalseEasting, 0};
 }
 
-bool is_gk_zone_form(FormKind kind) { return kind == FormKind::gk3 || kind == FormKind::gk6; }
-
 // A Gauss-Krueger easting split into the zone number in front (0 for none) and
 // the easting proper. Eastings of a zone stay within 0 to 10^6 m, so what lies
 // above holds a zone number.
@@ -119,7 +117,7 @@ struct ZonedGrid {
 ZonedGrid zoned_grid(const CoordinateForm& form, const Eigen::Vector3d& values) {
   const ZonedEasting split = split_zone_prefix(form, values);
   double central_meridian = form.central_meridian;
-  if (is_gk_zone_form(form.kind)) {
+  if (is_zoned(form.kind)) {
     if (split.zone == 0)
       throw Failure("easting " + format_number(values[1]) + " has no zone number in front (" +
                     form.text + " needs one, such as 39500000.000 in zone 39)");
@@ -138,14 +136,14 @@ ZonedGrid zoned_grid(const CoordinateForm& form, const Eigen::Vector3d& values) 
 Eigen::Vector3d grid_values(const CoordinateForm& form, const GridPoint& grid, int zone,
                             double height) {
   if (form.kind == FormKind::utm) return {grid.easting, grid.northing, height};
-  const double prefix = is_gk_zone_form(form.kind) ? zone * kZonePrefixUnit : 0;
+  const double prefix = is_zoned(form.kind) ? zone * kZonePrefixUnit : 0;
   return {grid.northing, grid.easting + prefix, height};
 }
 
 // The same from a geodetic point: gk3 and gk6 use `zone`, or where it is 0 the zone
 // holding the point.
 Eigen::Vector3d grid_values_of(const CoordinateForm& form, const Geodetic& point, int zone) {
-  const bool zoned = is_gk_zone_form(form.kind);
+  const bool zoned = is_zoned(form.kind);
   if (zoned && zone == 0) zone = zone_containing(form.kind, point.longitude);
   const double central_meridian =
       zoned ? gk_central_meridian(form.kind, zone) : form.central_meridian;
@@ -198,9 +196,7 @@ int zone_containing(FormKind kind, double longitude) {
 }
 
 int zone_prefix_of(const CoordinateForm& form, const Eigen::Vector3d& values) {
-  return form.kind == FormKind::xyz || form.kind == FormKind::geodetic
-             ? 0
-             : split_zone_prefix(form, values).zone;
+  return is_grid(form.kind) ? split_zone_prefix(form, values).zone : 0;
 }
 
 double grid_central_meridian(const CoordinateForm& form, const Eigen::Vector3d& values) {
@@ -231,7 +227,7 @@ Eigen::Vector3d from_geocentric(const CoordinateForm& form, const Eigen::Vector3
   detail::DirectionHeight point;
   if (!detail::direction_from_geocentric(form.ellipsoid, xyz, point))
     return grid_values_of(form, geodetic_from_geocentric(form.ellipsoid, xyz), zone);
-  const bool zoned = is_gk_zone_form(form.kind);
+  const bool zoned = is_zoned(form.kind);
   if (zoned && zone == 0) zone = zone_containing(form.kind, longitude_of(xyz));
   const double central_meridian =
       zoned ? gk_central_meridian(form.kind, zone) : form.central_meridian;

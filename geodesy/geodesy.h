@@ -110,6 +110,9 @@ Geodetic geodetic_from_geocentric(const Ellipsoid& ellipsoid, const Eigen::Vecto
 /// the unit vectors north, east and up, so that R * dX gives (dN, dE, dU).
 Eigen::Matrix3d north_east_up(double latitude, double longitude);
 
+/// north_east_up at the geodetic place of X, Y, Z on `ellipsoid`.
+Eigen::Matrix3d north_east_up_at(const Ellipsoid& ellipsoid, const Eigen::Vector3d& xyz);
+
 // ---- Transverse Mercator ---------------------------------------------------
 
 /// Where a projection puts its grid: scale on the central meridian, central
@@ -150,6 +153,14 @@ double meridian_convergence(const Ellipsoid& ellipsoid, const LatLon& point,
 // ---- Coordinate forms ------------------------------------------------------
 
 enum class FormKind { xyz, geodetic, gk, gk3, gk6, utm };
+
+/// Whether points of `kind` are grid coordinates: gk, gk3, gk6, utm.
+constexpr bool is_grid(FormKind kind) {
+  return kind != FormKind::xyz && kind != FormKind::geodetic;
+}
+
+/// Whether `kind` counts zones by a number in front of the easting: gk3, gk6.
+constexpr bool is_zoned(FormKind kind) { return kind == FormKind::gk3 || kind == FormKind::gk6; }
 
 /// A coordinate form as read from its text (see parse_form).
 struct CoordinateForm {

@@ -36,17 +36,6 @@ void check_covariances(const PointCovariances& blocks, Eigen::Index points, cons
   }
 }
 
-// The derivative of the mapped point by the source point: k R, or k times the
-// small model's matrix, as transform_point builds them.
-Eigen::Matrix3d source_jacobian(const ParameterVector& params, RotationModel model) {
-  const double k = 1.0 + params(6);
-  if (model == RotationModel::exact) return k * rotation_matrix(params);
-  const double ex = params(3), ey = params(4), ez = params(5);
-  Eigen::Matrix3d small;
-  small << 1, ez, -ey, -ez, 1, ex, ey, -ex, 1;
-  return k * small;
-}
-
 // What one iteration reads: the observations, their covariances and the model.
 struct Problem {
   const PointMatrix& source;
@@ -67,6 +56,7 @@ Eigen::Matrix3d discrepancy_covariance(const Problem& problem, Eigen::Index i,
 
 // The normal equations at `params`, linearised at the adjusted source points.
 struct Linearisation {
+  Eigen::Matrix3d jacobian;  // of the mapped point by the source point: the model's matrix
   Eigen::MatrixXd design;  // at the adjusted source points
   NormalMatrix normal = NormalMatrix::Zero();
   ParameterVector right = ParameterVector::Zero();  // A' M^-1 (X - f(x))
@@ -78,13 +68,13 @@ struct Linearisation {
 Linearisation linearise(const Problem& problem, const PointMatrix& adjusted_source,
                         const ParameterVector& params) {
   const Eigen::Index n = problem.source.rows();
-  const Eigen::Matrix3d jacobian = source_jacobian(params, problem.model);
   Linearisation l;
+  l.jacobian = model_matrix(params, problem.model);
   fill_misclosure_vector(problem.source, problem.target, params, l.misclosure, problem.model);
   fill_design_matrix(adjusted_source, params, l.design, problem.model);
   l.weights.resize(static_cast<std::size_t>(n));
   for (Eigen::Index i = 0; i < n; ++i) {
-    const Eigen::Matrix3d weight = discrepancy_covariance(problem, i, jacobian).inverse();
+    const Eigen::Matrix3d weight = discrepancy_covariance(problem, i, l.jacobian).inverse();
     const Eigen::Matrix<double, 3, 7> block = l.design.middleRows<3>(3 * i);
     const Eigen::Vector3d misclosure = l.misclosure.segment<3>(3 * i);
     const Eigen::Matrix<double, 7, 3> weighted_block = block.transpose() * weight;
@@ -99,7 +89,7 @@ Linearisation linearise(const Problem& problem, const PointMatrix& adjusted_sour
 // The source residuals vS = Ss J' M^-1 e of the misclosures e that remain after
 // the correction (in the linearised model); zero without source covariances.
 PointMatrix source_residuals(const Problem& problem, const Linearisation& l,
-                             const ParameterVector& correction, const Eigen::Matrix3d& jacobian) {
+                             const ParameterVector& correction) {
   const Eigen::Index n = problem.source.rows();
   PointMatrix residuals = PointMatrix::Zero(n, 3);
   if (problem.precision.source.empty()) return residuals;
@@ -108,7 +98,7 @@ PointMatrix source_residuals(const Problem& problem, const Linearisation& l,
     const Eigen::Vector3d remaining =
         l.misclosure.segment<3>(3 * i) - l.design.middleRows<3>(3 * i) * correction;
     residuals.row(i) =
-        (problem.precision.source[at] * jacobian.transpose() * (l.weights[at] * remaining))
+        (problem.precision.source[at] * l.jacobian.transpose() * (l.weights[at] * remaining))
             .transpose();
   }
   return residuals;
@@ -132,8 +122,7 @@ void iterate(const Problem& problem, int budget,
       throw NumericError("iteration " + std::to_string(result.iterations) +
                          " gave a non-finite correction; the weighted normal equations could"
                          " not be solved for these points");
-    const Eigen::Matrix3d jacobian = source_jacobian(result.params, problem.model);
-    out.adjusted_source = problem.source + source_residuals(problem, l, correction, jacobian);
+    out.adjusted_source = problem.source + source_residuals(problem, l, correction);
     done = rule.converged(correction, result.params);
     result.params = corrected_parameters(result.params, correction, problem.model);
     if (on_iteration) on_iteration(result.params);
@@ -146,7 +135,6 @@ void iterate(const Problem& problem, int budget,
 void set_weighted_precision(const Problem& problem, WeightedAdjustment& out) {
   AdjustmentResult& result = out.result;
   const Linearisation l = linearise(problem, out.adjusted_source, result.params);
-  const Eigen::Matrix3d jacobian = source_jacobian(result.params, problem.model);
   const Eigen::Index n = problem.source.rows();
   out.discrepancies = -l.misclosure;
   out.target_residuals.resize(n, 3);
@@ -157,7 +145,7 @@ void set_weighted_precision(const Problem& problem, WeightedAdjustment& out) {
     out.target_residuals.row(i) = (problem.precision.target[at] * weighted).transpose();
     if (!problem.precision.source.empty())
       out.source_residuals.row(i) =
-          -(problem.precision.source[at] * jacobian.transpose() * weighted).transpose();
+          -(problem.precision.source[at] * l.jacobian.transpose() * weighted).transpose();
   }
   out.weights = l.weights;
   out.weighted_sum = l.weighted_sum;

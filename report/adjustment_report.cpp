@@ -11,8 +11,6 @@
 namespace helmert7 {
 namespace {
 
-constexpr double kArcSecondsPerRadian = 206264.80624709636;  // 180 * 3600 / pi
-
 const char* const kTranslationNames[] = {"tx", "ty", "tz"};
 const char* const kAngleNames[] = {"ex", "ey", "ez"};
 
@@ -116,15 +114,6 @@ std::string correlation_section(const ParameterCovariance& correlations, double 
     text += '\n';
   }
   return text;
-}
-
-std::string helmert_terms(const ParameterVector& params) {
-  return " +x=" + format_shortest(params(0)) + " +y=" + format_shortest(params(1)) +
-         " +z=" + format_shortest(params(2)) +
-         " +rx=" + format_shortest(params(3) * kArcSecondsPerRadian) +
-         " +ry=" + format_shortest(params(4) * kArcSecondsPerRadian) +
-         " +rz=" + format_shortest(params(5) * kArcSecondsPerRadian) +
-         " +s=" + format_shortest(params(6) * 1e6);
 }
 
 // The origin-based mapping as PROJ's helmert, coordinate-frame convention.
@@ -267,6 +256,15 @@ std::string warning_section(const std::vector<std::string>& warnings) {
 }
 
 }  // namespace
+
+std::string helmert_terms(const ParameterVector& params) {
+  return " +x=" + format_shortest(params(0)) + " +y=" + format_shortest(params(1)) +
+         " +z=" + format_shortest(params(2)) +
+         " +rx=" + format_shortest(params(3) * kArcSecondsPerRadian) +
+         " +ry=" + format_shortest(params(4) * kArcSecondsPerRadian) +
+         " +rz=" + format_shortest(params(5) * kArcSecondsPerRadian) +
+         " +s=" + format_shortest(params(6) * 1e6);
+}
 
 std::string adjustment_report_text(const ReportContent& content) {
   const auto& [network, fit, points, warnings, forms] = content;

@@ -19,8 +19,8 @@ constexpr double kZeroHeight = 1e-4;
 // error without the heights grows more than this many times.
 constexpr double kWeakGrowth = 10;
 
-bool is_zoned(FormKind kind) { return kind == FormKind::gk3 || kind == FormKind::gk6; }
-bool is_grid(FormKind kind) { return kind != FormKind::xyz && kind != FormKind::geodetic; }
+using geodesy::is_grid;
+using geodesy::is_zoned;
 
 // A whole number without an exponent (500000, not 5e+05), else the shortest text.
 std::string plain(double value) {

@@ -7,8 +7,6 @@
 namespace helmert7 {
 namespace {
 
-constexpr double kArcSecondsPerRadian = 206264.80624709636;  // 180 * 3600 / pi
-
 std::string inverse_parameter_lines(const ParameterVector& params) {
   const char* const names[] = {"tx", "ty", "tz", "ex", "ey", "ez"};
   std::string text;
@@ -23,12 +21,7 @@ std::string inverse_parameter_lines(const ParameterVector& params) {
 }
 
 std::string helmert_string(const ParameterVector& params, const char* convention) {
-  return "+proj=helmert +x=" + format_shortest(params(0)) + " +y=" + format_shortest(params(1)) +
-         " +z=" + format_shortest(params(2)) +
-         " +rx=" + format_shortest(params(3) * kArcSecondsPerRadian) +
-         " +ry=" + format_shortest(params(4) * kArcSecondsPerRadian) +
-         " +rz=" + format_shortest(params(5) * kArcSecondsPerRadian) +
-         " +s=" + format_shortest(params(6) * 1e6) + " +convention=" + convention + " +exact\n";
+  return "+proj=helmert" + helmert_terms(params) + " +convention=" + convention + " +exact\n";
 }
 
 // The exact model's inverse as parameters, in both conventions.

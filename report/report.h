@@ -19,6 +19,13 @@
 
 namespace helmert7 {
 
+/// Arc-seconds in a radian: 180 * 3600 / pi.
+constexpr double kArcSecondsPerRadian = 206264.80624709636;
+
+/// PROJ's helmert terms of origin-based parameters: " +x=... +y=... +z=... +rx=...
+/// +ry=... +rz=... +s=...", turns in arc-seconds and scale in ppm, shortest texts.
+std::string helmert_terms(const ParameterVector& params);
+
 /// The parameter report: "args=", "avesrc=", "avetar=" lines of clamped "%f" values
 /// (|v| <= 1e-6 written as 0.000000) and, when `residuals` is not empty, the
 /// "residual=" line.

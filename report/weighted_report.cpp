@@ -11,8 +11,6 @@
 namespace helmert7 {
 namespace {
 
-constexpr double kArcSecondsPerRadian = 206264.80624709636;  // 180 * 3600 / pi
-
 std::string model_text(const WeightedAdjustment& adjustment) {
   return adjustment.source_errors
              ? "errors in both systems (Gauss-Helmert): the source covariances propagated "
