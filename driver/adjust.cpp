@@ -19,12 +19,12 @@ PointCovariances check_point_covariances(const Inputs& inputs, const Network& ne
 }
 
 // The test points as the fit's statistics take them: in the source system, so
-// mapped back first for --direction inverse (their errors are then those of the
-// forward mapping at the points found).
-PointMatrix test_points_in_source(const Inputs& inputs, const Network& network,
-                                  const AdjustmentResult& result, const PointMatrix& given) {
-  if (!inputs.inverse_direction) return given;
-  return map_points_back({result.params, network.ave_src, network.ave_tar, result.model}, given);
+// mapped back first for --direction inverse.
+TestPoints test_points_in_source(const Inputs& inputs, const Network& network,
+                                 const AdjustmentResult& result, const PointMatrix& given) {
+  if (inputs.direction == MappingDirection::forward) return {given};
+  return {map_points_back({result.params, network.ave_src, network.ave_tar, result.model}, given),
+          MappingDirection::back};
 }
 
 }  // namespace
@@ -56,7 +56,7 @@ Fit adjust(const Invocation& invocation, const Network& network, const Inputs& i
   }
   out << kLabelParameters << std::endl;
   print_matrix(out, "Args", result.params);
-  const PointMatrix test_points =
+  const TestPoints test_points =
       test_points_in_source(inputs, network, result, point_matrix(inputs.test_list));
   Fit fit = weighted ? assess_weighted_fit(network, weighted_adjustment, test_points)
                      : assess_fit(network, result, test_points);

@@ -100,11 +100,10 @@ struct RunTexts {
   FormText source_form, target_form, direction;
 };
 
-// Whether the direction maps the test points back; only "forward" and "inverse"
-// are directions.
-bool inverse_direction(const FormText& given) {
-  if (given.text.empty() || given.text == "forward") return false;
-  if (given.text == "inverse") return true;
+// The way the test points are mapped; only "forward" and "inverse" are directions.
+MappingDirection mapping_direction(const FormText& given) {
+  if (given.text.empty() || given.text == "forward") return MappingDirection::forward;
+  if (given.text == "inverse") return MappingDirection::back;
   throw Failure(given.origin + " takes forward or inverse, not " + quoted_excerpt(given.text));
 }
 
@@ -313,8 +312,8 @@ Inputs read_inputs(const Invocation& invocation) {
   inputs.exclude = invocation.exclude;
   if (!configuration.empty()) apply_configuration(configuration, inputs, texts);
   inputs.forms = read_forms(texts.source_form, texts.target_form);
-  inputs.inverse_direction = inverse_direction(texts.direction);
-  inputs.test_forms = inputs.inverse_direction
+  inputs.direction = mapping_direction(texts.direction);
+  inputs.test_forms = inputs.direction == MappingDirection::back
                           ? CoordinateForms{inputs.forms.target, inputs.forms.source}
                           : inputs.forms;
   read_standard_deviations(inputs);

@@ -56,7 +56,7 @@ void survey_chunk(TestPointSurvey& survey, const PointChunk& chunk, std::string&
 template <typename Survey>
 void map_surveyed(const Inputs& inputs, const Fit& fit, const PointChunk& chunk,
                   const Survey& survey) {
-  if (inputs.inverse_direction) {
+  if (inputs.direction == MappingDirection::back) {
     map_back_in_place(fit.mapping, chunk.xyz, chunk.points);
     survey();
   } else {
@@ -112,7 +112,7 @@ void stream_test_points(const Invocation& invocation, Inputs& inputs, const Fit&
       invocation.output_path, "the output file " + in_quotes(invocation.output_path));
   prediction.points.streamed = true;
   prediction.points.output_path = invocation.output_path;
-  TestPointSurvey survey(fit);
+  TestPointSurvey survey(fit, inputs.direction);
   prediction.points.count =
       stream_into(inputs, fit, survey, prediction.points.worst_name, *prediction.streamed_file);
   warn_far_test_points(inputs);
@@ -135,15 +135,15 @@ void print_sigma0(std::ostream& out, double sigma0) {
 Prediction predict(const Invocation& invocation, Inputs& inputs, const Fit& fit, Trace& trace) {
   Prediction prediction;
   prediction.points.asked = !inputs.test_list.empty() || !inputs.test.path.empty();
-  prediction.points.back = inputs.inverse_direction;
+  prediction.points.back = inputs.direction == MappingDirection::back;
   if (!prediction.points.asked) return prediction;
   if (!inputs.test.path.empty()) {
     stream_test_points(invocation, inputs, fit, prediction);
     print_count(prediction.points.count, invocation.output_path, trace);
   } else {
     const PointMatrix given = point_matrix(inputs.test_list);
-    prediction.points.mapped = inputs.inverse_direction ? map_points_back(fit.mapping, given)
-                                                            : map_points(fit.mapping, given);
+    prediction.points.mapped = prediction.points.back ? map_points_back(fit.mapping, given)
+                                                      : map_points(fit.mapping, given);
     prediction.joined = inputs.forms.convert()
                             ? joined_in_target_form(inputs, prediction.points.mapped)
                             : join_numbers(values_of(prediction.points.mapped));

@@ -42,7 +42,7 @@ struct FarPoints {
 struct Inputs {
   CoordinateText source, target, test;
   CoordinateForms forms;
-  bool inverse_direction = false;  ///< --direction inverse: test points from the target back
+  MappingDirection direction = MappingDirection::forward;  ///< back: --direction inverse
   /// The forms the test points are given in (its source) and mapped into (its
   /// target): the run's forms, swapped for --direction inverse.
   CoordinateForms test_forms;

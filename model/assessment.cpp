@@ -129,20 +129,20 @@ double FitAssessment::noise_within(double distance) const {
 }
 
 Fit assess_fit(const Network& network, const AdjustmentResult& result,
-               const PointMatrix& test_points) {
+               const TestPoints& test) {
   Fit fit;
   fit.result = result;
   fit.mapping = {result.params, network.ave_src, network.ave_tar, result.model};
   fit.statistics =
       fit_statistics(result, fit.mapping, network.centred_source,
-                     mapped_residuals(fit.mapping, network.source, network.target), test_points);
+                     mapped_residuals(fit.mapping, network.source, network.target), test);
   FitAssessment& a = fit.assessment;
   a.rounding_floor =
       kRoundingUlps * std::numeric_limits<double>::epsilon() * largest_magnitude(network);
   a.fits_to_rounding = result.sigma0 <= a.rounding_floor;
   if (a.fits_to_rounding) fit.statistics.outliers.clear();  // the residuals are rounding
   a.target_extent = network_extent(network.centred_target);
-  compare_with_exact(network, fit, test_points, a);
+  compare_with_exact(network, fit, test.points, a);
   describe_shape(network, fit, a);
   return fit;
 }
@@ -162,8 +162,13 @@ void check_plausible(const Network& network, const Fit& fit) {
 }
 
 PositionVariance position_variance(const CentredTransformation& mapping,
-                                   const ParameterCovariance& covariance) {
-  // The design block is [I | L(p)], L linear in p: L(p) = sum p_k G_k.
+                                   const ParameterCovariance& covariance,
+                                   MappingDirection direction) {
+  // The design block is [I | L(p)], L linear in p: L(p) = sum p_k G_k; the
+  // variance is the trace of T A C A' T', T the error turn, that is of W A C A'
+  // with W = T' T.
+  const Eigen::Matrix3d turn = error_turn(mapping, direction);
+  const Eigen::Matrix3d w = turn.transpose() * turn;
   Eigen::Matrix<double, 3, 4> g[3];
   for (int k = 0; k < 3; ++k) {
     const Eigen::Vector3d e = Eigen::Vector3d::Unit(k);
@@ -172,17 +177,19 @@ PositionVariance position_variance(const CentredTransformation& mapping,
   const Eigen::Matrix<double, 4, 3> angles_translations = covariance.block<4, 3>(3, 0);
   const Eigen::Matrix4d angles = covariance.block<4, 4>(3, 3);
   PositionVariance variance;
-  variance.constant = covariance.block<3, 3>(0, 0).trace();
+  variance.constant = (w * covariance.block<3, 3>(0, 0)).trace();
   for (int k = 0; k < 3; ++k) {
-    variance.linear(k) = 2.0 * (g[k] * angles_translations).trace();
+    variance.linear(k) = 2.0 * (w * g[k] * angles_translations).trace();
     for (int l = 0; l < 3; ++l)
-      variance.quadratic(k, l) = (g[k] * angles * g[l].transpose()).trace();
+      variance.quadratic(k, l) = (w * g[k] * angles * g[l].transpose()).trace();
   }
   return variance;
 }
 
-TestPointSurvey::TestPointSurvey(const Fit& fit)
-    : fit_(fit), variance_(position_variance(fit.mapping, fit.statistics.covariance)) {}
+// In the correction parameters, as the design blocks are (not the reported angles').
+TestPointSurvey::TestPointSurvey(const Fit& fit, MappingDirection direction)
+    : fit_(fit),
+      variance_(position_variance(fit.mapping, parameter_covariance(fit.result), direction)) {}
 
 void TestPointSurvey::add(const double* xyz, std::size_t points) {
   const FitAssessment& a = fit_.assessment;

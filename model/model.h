@@ -358,10 +358,27 @@ ParameterVector pivoted_parameters(const CentredTransformation& mapping);
 /// centroid: |w|^2 distance / 2, |w| the length of the rotation vector (ex, ey, ez).
 double small_angle_error(const ParameterVector& params, double distance);
 
-/// The standard errors of the mapped points (sX, sY, sZ per row): the square roots
-/// of the diagonal of mapped_point_covariance at each centred point.
+/// Which way test points are mapped: given in the source system and mapped into
+/// the target, or found in the target and mapped back into the source.
+enum class MappingDirection { forward, back };
+
+/// Test points in the source system (as given, or as found by mapping back) and
+/// the direction whose errors they carry.
+struct TestPoints {
+  PointMatrix points = PointMatrix(0, 3);
+  MappingDirection direction = MappingDirection::forward;
+};
+
+/// What turns the covariance of a point mapped forward into that of the point in
+/// the given direction: the identity, or back the inverse of the model's matrix M
+/// (from f(x, p) = X: dx = -M^-1 A dp, A the design block at x).
+Eigen::Matrix3d error_turn(const CentredTransformation& mapping, MappingDirection direction);
+
+/// The standard errors of the mapped test points (sX, sY, sZ per row, in the axes
+/// of the system mapped into): the square roots of the diagonal of
+/// mapped_point_covariance at each centred point, turned by error_turn.
 PointMatrix prediction_errors(const CentredTransformation& mapping,
-                              const ParameterCovariance& covariance, const PointMatrix& points);
+                              const ParameterCovariance& covariance, const TestPoints& test);
 
 /// The family-wise significance of the outlier test: the chance that a network
 /// without gross errors raises an alarm.
@@ -396,10 +413,10 @@ struct FitStatistics {
 
 /// The statistics of a converged adjustment of the centred common points, whose
 /// residuals `residuals` (mapped_residuals) were formed already, with the errors
-/// of the test points (as given, not centred).
+/// of the test points (not centred).
 FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransformation& mapping,
                              const PointMatrix& centred_source, Eigen::VectorXd residuals,
-                             const PointMatrix& test_points);
+                             const TestPoints& test);
 
 // Weighted adjustment. The coordinates are observations with a priori covariances
 // (a priori variance factor 1): one 3-by-3 block per point, in the unit of the
@@ -489,10 +506,10 @@ struct WeightedStatistics {
 };
 
 /// The statistics of `adjustment`, whose mapping is `mapping`, with the prediction
-/// errors of `test_points` (as given, not centred).
+/// errors of the test points (not centred).
 WeightedStatistics weighted_statistics(const WeightedAdjustment& adjustment,
                                        const CentredTransformation& mapping,
-                                       const PointMatrix& test_points);
+                                       const TestPoints& test);
 
 /// How the source and target points were paired: by the names of two point
 /// files, or by their places in the texts; the names found in one file only.
@@ -593,15 +610,14 @@ CheckPointTest check_point_test(const Fit& fit, const CheckPoints& checks,
                                 const PointCovariances& target_covariances);
 
 /// The fit of `network` by a converged `result`, with the prediction errors of
-/// `test_points` (as given). Throws NumericError for a non-finite residual.
-Fit assess_fit(const Network& network, const AdjustmentResult& result,
-               const PointMatrix& test_points);
+/// the test points. Throws NumericError for a non-finite residual.
+Fit assess_fit(const Network& network, const AdjustmentResult& result, const TestPoints& test);
 
 /// The fit of `network` by a converged weighted adjustment: as assess_fit, with the
 /// weighted statistics, whose Baarda's w, critical value and outliers take the
 /// place of the standardized residuals and Pope's test.
 Fit assess_weighted_fit(const Network& network, const WeightedAdjustment& adjustment,
-                        const PointMatrix& test_points);
+                        const TestPoints& test);
 
 /// The small-angle model's error at the common points is far beyond the noise when
 /// it exceeds this many times the noise and one millionth of the network's extent.
@@ -617,9 +633,9 @@ constexpr double kUnrelatedShare = 0.01;
 /// points many times the noise away from it).
 void check_plausible(const Network& network, const Fit& fit);
 
-/// sX^2 + sY^2 + sZ^2 of a point mapped with the estimated parameters, a quadratic
-/// in the centred point p: p quadratic p' + linear p + constant (exact: the design
-/// block is linear in p).
+/// sX^2 + sY^2 + sZ^2 of a test point mapped with the estimated parameters in a
+/// direction, a quadratic in the centred point p (in the source system):
+/// p quadratic p' + linear p + constant (exact: the design block is linear in p).
 struct PositionVariance {
   Eigen::Matrix3d quadratic;
   Eigen::RowVector3d linear;
@@ -629,7 +645,8 @@ struct PositionVariance {
   }
 };
 PositionVariance position_variance(const CentredTransformation& mapping,
-                                   const ParameterCovariance& covariance);
+                                   const ParameterCovariance& covariance,
+                                   MappingDirection direction);
 
 /// The largest, median and smallest of standard errors, and the (0-based) place of
 /// the largest; NaN and -1 for none.
@@ -643,11 +660,12 @@ ErrorSpread spread_of(std::vector<float> errors);
 
 /// What a run learns of test points mapped a chunk at a time: how far they lie
 /// from the source centroid, the small-angle model's error there, and each
-/// point's 3-D standard error sqrt(sX^2 + sY^2 + sZ^2).
+/// point's 3-D standard error sqrt(sX^2 + sY^2 + sZ^2) in `direction`.
 class TestPointSurvey {
  public:
-  explicit TestPointSurvey(const Fit& fit);
-  /// Takes `points` (x, y, z) triples as given, before they are mapped.
+  TestPointSurvey(const Fit& fit, MappingDirection direction);
+  /// Takes `points` (x, y, z) triples in the source system: as given, or as
+  /// found by mapping back.
   void add(const double* xyz, std::size_t points);
 
   double farthest() const { return farthest_; }

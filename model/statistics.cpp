@@ -120,22 +120,27 @@ double small_angle_error(const ParameterVector& params, double distance) {
   return params.segment<3>(3).squaredNorm() * distance / 2.0;
 }
 
+Eigen::Matrix3d error_turn(const CentredTransformation& mapping, MappingDirection direction) {
+  if (direction == MappingDirection::forward) return Eigen::Matrix3d::Identity();
+  return model_matrix(mapping.params, mapping.model).inverse();
+}
+
 PointMatrix prediction_errors(const CentredTransformation& mapping,
-                              const ParameterCovariance& covariance, const PointMatrix& points) {
-  PointMatrix errors(points.rows(), 3);
-  for (Eigen::Index i = 0; i < points.rows(); ++i) {
-    const Eigen::RowVector3d centred = points.row(i) - mapping.ave_src;
-    errors.row(i) = mapped_point_covariance(centred, mapping.params, covariance, mapping.model)
-                        .diagonal()
-                        .cwiseSqrt()
-                        .transpose();
+                              const ParameterCovariance& covariance, const TestPoints& test) {
+  const Eigen::Matrix3d turn = error_turn(mapping, test.direction);
+  PointMatrix errors(test.points.rows(), 3);
+  for (Eigen::Index i = 0; i < test.points.rows(); ++i) {
+    const Eigen::RowVector3d centred = test.points.row(i) - mapping.ave_src;
+    const Eigen::Matrix3d forward =
+        mapped_point_covariance(centred, mapping.params, covariance, mapping.model);
+    errors.row(i) = (turn * forward * turn.transpose()).diagonal().cwiseSqrt().transpose();
   }
   return errors;
 }
 
 FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransformation& mapping,
                              const PointMatrix& centred_source, Eigen::VectorXd residuals,
-                             const PointMatrix& test_points) {
+                             const TestPoints& test) {
   FitStatistics fit;
   fit.redundancy = redundancy(centred_source.rows());
   fit.extent = network_extent(centred_source);
@@ -165,12 +170,12 @@ FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransf
   }
   fit.rotation_error = standard_errors(covariance).segment<3>(3).maxCoeff();
   // Without overflow for test points far beyond the network.
-  const PointMatrix centred_test = test_points.rowwise() - mapping.ave_src;
+  const PointMatrix centred_test = test.points.rowwise() - mapping.ave_src;
   const double farthest_test =
       centred_test.rows() == 0 ? 0.0 : centred_test.rowwise().stableNorm().maxCoeff();
   fit.farthest = std::max(fit.extent, farthest_test);
   fit.small_angle_error = small_angle_error(mapping.params, fit.farthest);
-  fit.prediction_errors = prediction_errors(mapping, covariance, test_points);
+  fit.prediction_errors = prediction_errors(mapping, covariance, test);
   return fit;
 }
 

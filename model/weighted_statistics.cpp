@@ -109,7 +109,7 @@ double detection_noncentrality(double alpha0) {
 
 WeightedStatistics weighted_statistics(const WeightedAdjustment& adjustment,
                                        const CentredTransformation& mapping,
-                                       const PointMatrix& test_points) {
+                                       const TestPoints& test) {
   const AdjustmentResult& result = adjustment.result;
   WeightedStatistics s;
   const Eigen::Index n = adjustment.adjusted_source.rows();
@@ -122,15 +122,15 @@ WeightedStatistics weighted_statistics(const WeightedAdjustment& adjustment,
   const ParameterCovariance scaled = parameter_covariance(result);
   s.covariance = reported_covariance(result.params, scaled, result.model);
   s.unit_covariance = reported_covariance(result.params, result.normal_inverse, result.model);
-  s.prediction_errors = prediction_errors(mapping, scaled, test_points);
-  s.unit_prediction_errors = prediction_errors(mapping, result.normal_inverse, test_points);
+  s.prediction_errors = prediction_errors(mapping, scaled, test);
+  s.unit_prediction_errors = prediction_errors(mapping, result.normal_inverse, test);
   return s;
 }
 
 Fit assess_weighted_fit(const Network& network, const WeightedAdjustment& adjustment,
-                        const PointMatrix& test_points) {
-  Fit fit = assess_fit(network, adjustment.result, test_points);
-  WeightedStatistics statistics = weighted_statistics(adjustment, fit.mapping, test_points);
+                        const TestPoints& test) {
+  Fit fit = assess_fit(network, adjustment.result, test);
+  WeightedStatistics statistics = weighted_statistics(adjustment, fit.mapping, test);
   FitStatistics& shared = fit.statistics;
   shared.standardized = statistics.w;
   shared.alpha0 = statistics.alpha0;

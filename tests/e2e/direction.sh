@@ -55,6 +55,29 @@ expect_same_file_points() {
   [ -z "$differences" ] || fail "$1: $differences"
 }
 
+# The standard errors of a point mapped back are those of the mapping back: with
+# a target in millimetres and a source in metres they are a thousandth of the
+# forward errors of the same point, in length.
+awk 'BEGIN { srand(7); for (i = 0; i < 8; i++) {
+  x = 900 * rand(); y = 900 * rand(); z = 90 * rand()
+  source = source sprintf("%s%.3f,%.3f,%.3f", i ? "," : "", x, y, z)
+  target = target sprintf("%s%.1f,%.1f,%.1f", i ? "," : "", 1000 * x + 10 + 60 * (rand() - 0.5),
+                          1000 * y - 20 + 60 * (rand() - 0.5), 1000 * z + 30 + 60 * (rand() - 0.5)) }
+  print source > "mm_source"; print target > "mm_target" }'
+MM=(--inputsrc "$(cat mm_source)" --inputdes "$(cat mm_target)" --trace brief)
+run_tool "${MM[@]}" --inputtest 150,-300,80 --outfile mm_forward.txt --reportfile mm_forward.report
+expect_status 0
+run_tool "${MM[@]}" --inputtest "$(output_lines mm_forward.txt | sed -n 's/^output=//p')" \
+  --direction inverse --outfile mm_back.txt --reportfile mm_back.report
+expect_status 0
+error_length() {
+  to_lf "$1"
+  awk '/^## Predicted points/ { getline; getline; print sqrt($5 * $5 + $6 * $6 + $7 * $7) }' "$1"
+}
+awk -v forward="$(error_length mm_forward.report)" -v back="$(error_length mm_back.report)" \
+  'BEGIN { ratio = forward / back; exit !(back > 0 && ratio > 980 && ratio < 1020) }' ||
+  fail "errors mapped back $(error_length mm_back.report), forward $(error_length mm_forward.report)"
+
 # Forms: each side's form is swapped for the test points, texts and point files.
 cp "$DATA"/forms/*.txt .
 GRID=(--inputsrc @src_gk.txt --inputdes @des_gk.txt --srccoords gk3:iag1975

@@ -97,12 +97,12 @@ Independent independent_fit(const Inputs& inputs, bool exact, const std::vector<
     fit = assess_weighted_fit(network,
                               estimate_weighted(network.centred_source, network.centred_target,
                                                 precision, options),
-                              check_source);
+                              {check_source});
   } else {
     fit = assess_fit(network,
                      estimate_parameters(network.centred_source, network.centred_target, {},
                                          options),
-                     check_source);
+                     {check_source});
   }
   Independent expected{PointMatrix(check_source.rows(), 3), PointMatrix(), fit.result.sigma0};
   for (Eigen::Index i = 0; i < check_source.rows(); ++i) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "model_test_support.h"
 
@@ -26,7 +27,7 @@ Fit fit_of(const Network& network, RotationModel model,
   options.model = model;
   return assess_fit(network,
                     estimate_parameters(network.centred_source, network.centred_target, {}, options),
-                    test_points);
+                    {test_points});
 }
 
 ParameterVector rotation_about_z(double radians, double ppm = 0) {
@@ -173,7 +174,7 @@ TEST(PositionVariance, EqualsTheTraceOfTheMappedPointCovariance) {
         test::noisy_images(source, rotation_about_z(0.3, 15), RotationModel::exact, 0.01, gauss);
     const Fit fit = fit_of(network_of(source, target), model);
     const PositionVariance variance =
-        position_variance(fit.mapping, fit.statistics.covariance);
+        position_variance(fit.mapping, fit.statistics.covariance, MappingDirection::forward);
     for (int k = 0; k < 20; ++k) {
       const Eigen::RowVector3d p(gauss(1e4), gauss(1e4), gauss(1e4));
       const double expected =
@@ -203,6 +204,15 @@ TEST(ErrorSpread, LargestMedianSmallestAndTheWorstPoint) {
   EXPECT_EQ(spread_of({}).worst, -1);
 }
 
+// x, y, z triples in point order, as a streamed chunk holds them.
+std::vector<double> triples_of(const PointMatrix& points) {
+  std::vector<double> xyz;
+  for (Eigen::Index i = 0; i < points.rows(); ++i) {
+    xyz.insert(xyz.end(), {points(i, 0), points(i, 1), points(i, 2)});
+  }
+  return xyz;
+}
+
 // The survey of streamed points agrees with the errors and the model error
 // computed for the same points given whole.
 TEST(TestPointSurvey, AgreesWithThePointsGivenWhole) {
@@ -212,11 +222,8 @@ TEST(TestPointSurvey, AgreesWithThePointsGivenWhole) {
       test::noisy_images(source, rotation_about_z(0.002, 5), RotationModel::exact, 0.003, gauss);
   const PointMatrix test_points = test::random_network(25, 20000, gauss);
   const Fit fit = fit_of(network_of(source, target), RotationModel::small, test_points);
-  TestPointSurvey survey(fit);
-  std::vector<double> xyz;
-  for (Eigen::Index i = 0; i < test_points.rows(); ++i) {
-    xyz.insert(xyz.end(), {test_points(i, 0), test_points(i, 1), test_points(i, 2)});
-  }
+  TestPointSurvey survey(fit, MappingDirection::forward);
+  const std::vector<double> xyz = triples_of(test_points);
   survey.add(xyz.data(), 10);
   survey.add(xyz.data() + 30, 15);
   EXPECT_NEAR(survey.model_error(), fit.assessment.test_model_error,
@@ -226,6 +233,81 @@ TEST(TestPointSurvey, AgreesWithThePointsGivenWhole) {
   for (Eigen::Index i = 0; i < test_points.rows(); ++i) {
     const double expected = fit.statistics.prediction_errors.row(i).norm();
     EXPECT_NEAR(survey.errors()[static_cast<std::size_t>(i)], expected, 1e-6 * expected);
+  }
+}
+
+// The errors of x = f^-1(X, p) by central differences in the (correction)
+// parameters, at each target point X: sX, sY, sZ per row.
+PointMatrix errors_of_the_mapping_back(const CentredTransformation& mapping,
+                                       const ParameterCovariance& covariance,
+                                       const PointMatrix& found) {
+  PointMatrix errors(found.rows(), 3);
+  for (Eigen::Index i = 0; i < found.rows(); ++i) {
+    Eigen::Matrix<double, 3, 7> jacobian;
+    for (int k = 0; k < 7; ++k) {
+      const double step = k < 3 ? 1.0 : k < 6 ? 1e-6 : 1e-6 * (1.0 + mapping.params(6));
+      CentredTransformation plus = mapping, minus = mapping;
+      plus.params = corrected_parameters(mapping.params, step * ParameterVector::Unit(k),
+                                         mapping.model);
+      minus.params = corrected_parameters(mapping.params, -step * ParameterVector::Unit(k),
+                                          mapping.model);
+      jacobian.col(k) = (map_points_back(plus, found.row(i)) -
+                         map_points_back(minus, found.row(i))).transpose() / (2.0 * step);
+    }
+    errors.row(i) = (jacobian * covariance * jacobian.transpose()).diagonal().cwiseSqrt();
+  }
+  return errors;
+}
+
+// Points found by mapping target points back carry the errors of the mapping
+// back, not those of the forward mapping at the points found: with a large
+// rotation or a scale far from 1 (here millimetres into metres, and a turn of
+// about 2.4 rad) the two differ by far. The streamed survey agrees in both
+// directions, the exact model's included.
+TEST(PredictionErrors, PointsMappedBackCarryTheErrorsOfTheMappingBack) {
+  const struct {
+    RotationModel model;
+    ParameterVector truth;
+  } cases[] = {
+      {RotationModel::small, test::params_of(0.03, -0.02, 0.01, 0.001, -0.002, 0.0015, -0.999)},
+      {RotationModel::exact, test::params_of(30, -20, 10, 0.4, 1.1, 2.0, 3.0)},
+  };
+  test::Gauss gauss(31);
+  for (const auto& c : cases) {
+    const double scale = 1.0 + c.truth(6);
+    const PointMatrix source = test::random_network(9, 1000, gauss);
+    const Network network =
+        network_of(source, test::noisy_images(source, c.truth, c.model, 1e-3 * scale, gauss));
+    AdjustmentOptions options;
+    options.model = c.model;
+    const AdjustmentResult result =
+        estimate_parameters(network.centred_source, network.centred_target, {}, options);
+    const CentredTransformation mapping{result.params, network.ave_src, network.ave_tar, c.model};
+    const PointMatrix found = test::random_network(6, 3000 * scale, gauss);
+    const PointMatrix back = map_points_back(mapping, found);
+
+    const Fit fit = assess_fit(network, result, {back, MappingDirection::back});
+    const PointMatrix expected =
+        errors_of_the_mapping_back(mapping, parameter_covariance(result), found);
+    const PointMatrix forward = assess_fit(network, result, {back}).statistics.prediction_errors;
+    const std::vector<double> xyz = triples_of(back);
+    for (const MappingDirection direction : {MappingDirection::forward, MappingDirection::back}) {
+      const bool is_back = direction == MappingDirection::back;
+      TestPointSurvey survey(fit, direction);
+      survey.add(xyz.data(), found.rows());
+      for (Eigen::Index i = 0; i < found.rows(); ++i) {
+        const double whole = (is_back ? fit.statistics.prediction_errors : forward).row(i).norm();
+        EXPECT_NEAR(survey.errors()[static_cast<std::size_t>(i)], whole, 1e-6 * whole);
+      }
+    }
+    for (Eigen::Index i = 0; i < found.rows(); ++i) {
+      for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(fit.statistics.prediction_errors(i, k), expected(i, k),
+                    1e-6 * expected.row(i).norm())
+            << "point " << i << " axis " << k;
+      }
+      EXPECT_GT((forward.row(i) - expected.row(i)).norm(), 0.1 * expected.row(i).norm());
+    }
   }
 }
 

@@ -182,7 +182,7 @@ TEST(Statistics, PredictionErrorsAreCentredOnTheSourceCentroid) {
   PointMatrix points(2, 3);
   points.row(0) = mapping.ave_src;
   points.row(1) = mapping.ave_src + Eigen::RowVector3d(3000, 0, 0);
-  const PointMatrix errors = prediction_errors(mapping, covariance, points);
+  const PointMatrix errors = prediction_errors(mapping, covariance, {points});
   EXPECT_NEAR(errors(0, 0), 1e-3, 1e-12);
   EXPECT_NEAR(errors(0, 1), 2e-3, 1e-12);
   EXPECT_NEAR(errors(0, 2), 3e-3, 1e-12);

@@ -26,7 +26,7 @@ WeightedStatistics statistics_of(const test::WeightedNetwork& net) {
   if (!adjustment.result.converged) ADD_FAILURE() << "a network did not converge";
   const CentredTransformation mapping{adjustment.result.params, Eigen::RowVector3d::Zero(),
                                       Eigen::RowVector3d::Zero(), RotationModel::exact};
-  return weighted_statistics(adjustment, mapping, PointMatrix(0, 3));
+  return weighted_statistics(adjustment, mapping, TestPoints{});
 }
 
 TEST(WeightedMonteCarlo, GlobalTestPassesInNinetyFivePercent) {

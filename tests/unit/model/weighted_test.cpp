@@ -261,7 +261,7 @@ TEST(Weighted, SnoopingAgreesWithABiasEstimatedAsAnUnknown) {
         estimate_weighted(net.source, net.target, net.precision, {c.model, kIterationBudget});
     const CentredTransformation mapping{weighted.result.params, Eigen::RowVector3d::Zero(),
                                         Eigen::RowVector3d::Zero(), c.model};
-    const WeightedStatistics s = weighted_statistics(weighted, mapping, PointMatrix(0, 3));
+    const WeightedStatistics s = weighted_statistics(weighted, mapping, TestPoints{});
     for (const int k : {0, 4, 3 * static_cast<int>(c.points) - 1}) {
       const Independent biased = independent_solution(net, c.model, c.truth, k);
       EXPECT_NEAR(s.w(k), -biased.bias / std::sqrt(biased.bias_variance), 1e-5 * std::fabs(s.w(k)))
@@ -287,7 +287,7 @@ TEST(Weighted, TargetRedundancyNumbersFollowTheDenseMatrix) {
       estimate_weighted(net.source, net.target, net.precision, {RotationModel::exact});
   const CentredTransformation mapping{weighted.result.params, Eigen::RowVector3d::Zero(),
                                       Eigen::RowVector3d::Zero(), RotationModel::exact};
-  const WeightedStatistics s = weighted_statistics(weighted, mapping, PointMatrix(0, 3));
+  const WeightedStatistics s = weighted_statistics(weighted, mapping, TestPoints{});
   Eigen::VectorXd residual;
   Eigen::MatrixXd whitened;  // L^-1 A
   whitened_system(net, RotationModel::exact, {weighted.result.params, net.source, 0.0}, -1,
@@ -322,7 +322,7 @@ TEST(Weighted, EffectOfTheMinimalDetectableBias) {
       estimate_weighted(net.source, net.target, net.precision, options);
   const CentredTransformation mapping{clean.result.params, Eigen::RowVector3d::Zero(),
                                       Eigen::RowVector3d::Zero(), RotationModel::exact};
-  const WeightedStatistics s = weighted_statistics(clean, mapping, PointMatrix(0, 3));
+  const WeightedStatistics s = weighted_statistics(clean, mapping, TestPoints{});
   Eigen::Index farthest = 0;
   net.source.rowwise().norm().maxCoeff(&farthest);
   const Eigen::RowVector3d edge = net.source.row(farthest);
@@ -412,7 +412,7 @@ TEST(Weighted, WeightedFitNamesTheBlunderByBaardasW) {
   network.ave_src = network.ave_tar = Eigen::RowVector3d::Zero();
   const WeightedAdjustment adjustment = estimate_weighted(
       network.source, network.target, weighted_net.precision, {RotationModel::exact});
-  const Fit fit = assess_weighted_fit(network, adjustment, PointMatrix(0, 3));
+  const Fit fit = assess_weighted_fit(network, adjustment, TestPoints{});
   ASSERT_TRUE(fit.weighted.has_value());
   Eigen::Index largest = 0;
   fit.statistics.standardized.cwiseAbs().maxCoeff(&largest);

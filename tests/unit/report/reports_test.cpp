@@ -172,7 +172,7 @@ Network small_network(int count, double noise) {
 std::string report_of(const Network& network, const MappedPoints& points) {
   const Fit fit =
       assess_fit(network, estimate_parameters(network.centred_source, network.centred_target),
-                 PointMatrix(0, 3));
+                 TestPoints{});
   const std::vector<std::string> warnings = fit_warnings(network, fit, points);
   const geodesy::CoordinateForms xyz;
   return adjustment_report_text({network, fit, points, warnings, xyz});

@@ -41,7 +41,7 @@ std::string section_of(const Network& network, double target_sigma, bool source_
   const WeightedAdjustment adjustment =
       estimate_weighted(network.centred_source, network.centred_target, precision);
   return weighted_report_section(network,
-                                 assess_weighted_fit(network, adjustment, PointMatrix(0, 3)));
+                                 assess_weighted_fit(network, adjustment, TestPoints{}));
 }
 
 TEST(WeightedReport, VerdictAndPointsOverTheCriticalValue) {
@@ -73,7 +73,7 @@ TEST(WeightedReport, NoneWithoutWeights) {
   const Network network = grid_network(0.0);
   const Fit fit =
       assess_fit(network, estimate_parameters(network.centred_source, network.centred_target),
-                 PointMatrix(0, 3));
+                 TestPoints{});
   EXPECT_EQ(weighted_report_section(network, fit), "");
 }
 
