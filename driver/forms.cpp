@@ -195,23 +195,6 @@ void append_values(const CoordinateForm& target, const Eigen::Vector3d& values,
   }
 }
 
-// The pieces of a text between its commas.
-std::vector<std::string_view> comma_pieces(std::string_view text) {
-  std::vector<std::string_view> pieces;
-  for (std::size_t start = 0;;) {
-    const std::size_t comma = text.find(',', start);
-    pieces.push_back(text.substr(start, comma - start));
-    if (comma == std::string_view::npos) return pieces;
-    start = comma + 1;
-  }
-}
-
-std::string_view trimmed(std::string_view piece) {
-  const char* const blanks = " \t\n\v\f\r";
-  const std::size_t first = piece.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  return piece.substr(first, piece.find_last_not_of(blanks) + 1 - first);
-}
 
 // Piece `index` of a geodetic text, a latitude or longitude, as a decimal.
 std::string angle_as_decimal(const CoordinateText& input, std::string_view piece,

@@ -87,20 +87,16 @@ void match_by_name(const Inputs& inputs, Network& network) {
   network.target = point_matrix(target);
 }
 
-// The names of a comma-separated list, blanks around each trimmed, each once.
+// The names of a comma-separated list, white space around each trimmed, each once.
 std::vector<std::string> excluded_names(const FormText& exclude) {
   std::vector<std::string> names;
-  std::size_t begin = 0;
-  while (begin <= exclude.text.size()) {
-    const std::size_t end = std::min(exclude.text.find(',', begin), exclude.text.size());
-    const std::string item = exclude.text.substr(begin, end - begin);
-    const std::size_t first = item.find_first_not_of(" \t");
-    if (first == std::string::npos)
+  for (const std::string_view piece : comma_pieces(exclude.text)) {
+    const std::string name(trimmed(piece));
+    if (name.empty()) {
       throw Failure(exclude.origin + " takes point names separated by commas, not " +
                     in_quotes(exclude.text) + ": a name is empty");
-    const std::string name = item.substr(first, item.find_last_not_of(" \t") + 1 - first);
+    }
     if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
-    begin = end + 1;
   }
   return names;
 }

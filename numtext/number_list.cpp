@@ -121,6 +121,23 @@ std::string escape_control_bytes(std::string_view text) {
   return shown;
 }
 
+std::vector<std::string_view> comma_pieces(std::string_view text) {
+  std::vector<std::string_view> pieces;
+  for (std::size_t start = 0;;) {
+    const std::size_t comma = text.find(',', start);
+    pieces.push_back(text.substr(start, comma - start));
+    if (comma == std::string_view::npos) return pieces;
+    start = comma + 1;
+  }
+}
+
+std::string_view trimmed(std::string_view piece) {
+  const char* const blanks = " \t\n\v\f\r";
+  const std::size_t first = piece.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  return piece.substr(first, piece.find_last_not_of(blanks) + 1 - first);
+}
+
 bool has_blanks_between_digits(std::string_view text) {
   const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
   for (std::size_t i = 0; i < text.size(); ++i) {

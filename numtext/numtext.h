@@ -28,6 +28,13 @@ using CoordinateList = std::vector<double>;
 /// number and the offending piece.
 CoordinateList read_numbers(std::string text);
 
+/// The pieces of a text between its commas: one piece for a text without a comma,
+/// an empty piece before, between or after commas with nothing between them.
+std::vector<std::string_view> comma_pieces(std::string_view text);
+
+/// The piece without the white space (" \t\n\v\f\r") before and after it.
+std::string_view trimmed(std::string_view piece);
+
 /// Whether blanks or tabs stand between two digits ("1 2"): read_numbers would join
 /// such values into one number or refuse them, so messages suggest commas.
 bool has_blanks_between_digits(std::string_view text);

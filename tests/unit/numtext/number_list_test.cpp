@@ -5,6 +5,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "numtext/numtext.h"
 
@@ -184,6 +185,25 @@ TEST(Excerpt, KeepsFortyBytesEscapedAndSaysWhetherItCut) {
     const Excerpt excerpt = excerpt_of(c.text);
     EXPECT_EQ(excerpt.text, c.shown) << c.text;
     EXPECT_EQ(excerpt.cut, c.cut) << c.text;
+  }
+}
+
+// Commas split a list into pieces, empty ones kept, so that an empty name or
+// angle can be refused; trimming takes every kind of white space, inner blanks kept.
+TEST(CommaPieces, KeepEmptyPiecesAndTrimOnlyTheEnds) {
+  const struct {
+    std::string text;
+    std::vector<std::string> trimmed_pieces;
+  } cases[] = {{"", {""}},
+               {"P1", {"P1"}},
+               {" P1 ,\tP 2\r\n", {"P1", "P 2"}},
+               {"a,,b", {"a", "", "b"}},
+               {",", {"", ""}},
+               {" \v\f", {""}}};
+  for (const auto& c : cases) {
+    std::vector<std::string> pieces;
+    for (const std::string_view piece : comma_pieces(c.text)) pieces.emplace_back(trimmed(piece));
+    EXPECT_EQ(pieces, c.trimmed_pieces) << in_quotes(c.text);
   }
 }
 
