@@ -11,6 +11,13 @@ namespace {
 
 enum : int { kTx, kEx = 3, kM = 6 };
 
+// [v]x, the matrix of the cross product v x.
+Eigen::Matrix3d cross_product_matrix(const Eigen::Vector3d& v) {
+  Eigen::Matrix3d matrix;
+  matrix << 0.0, -v(2), v(1), v(2), 0.0, -v(0), -v(1), v(0), 0.0;
+  return matrix;
+}
+
 }  // namespace
 
 Eigen::Matrix3d model_matrix(const ParameterVector& params, RotationModel model) {
@@ -63,6 +70,23 @@ ParameterVector exact_inverse_parameters(const ParameterVector& origin) {
   inverse.segment<3>(kEx) = rotation_angles(transposed);
   inverse(kM) = 1.0 / k - 1.0;
   return inverse;
+}
+
+ParameterCovariance exact_inverse_covariance(const ParameterVector& origin,
+                                             const ParameterCovariance& covariance) {
+  // A turn d of the forward frame, R -> exp(-[d]x) R, makes R' = R^T become
+  // R^T (I + [d]x) = (I - [-R^T d]x) R^T: the inverse's turn is -R^T d. With it
+  // t' = -R^T t / k moves by R^T [t]x d / k, and by R^T t / k^2 per unit of m.
+  const Eigen::Matrix3d transposed = rotation_matrix(origin).transpose();
+  const Eigen::Vector3d t = origin.segment<3>(kTx);
+  const double k = 1.0 + origin(kM);
+  ParameterCovariance jacobian = ParameterCovariance::Zero();
+  jacobian.block<3, 3>(kTx, kTx) = -transposed / k;
+  jacobian.block<3, 3>(kTx, kEx) = transposed * cross_product_matrix(t) / k;
+  jacobian.block<3, 1>(kTx, kM) = transposed * t / (k * k);
+  jacobian.block<3, 3>(kEx, kEx) = -transposed;
+  jacobian(kM, kM) = -1.0 / (k * k);
+  return jacobian * covariance * jacobian.transpose();
 }
 
 }  // namespace helmert7

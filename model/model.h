@@ -255,6 +255,13 @@ AffineMapping inverse_mapping(const AffineMapping& forward);
 /// -R' t / (1 + m), 1 + m' = 1 / (1 + m).
 ParameterVector exact_inverse_parameters(const ParameterVector& origin);
 
+/// The covariance of exact_inverse_parameters, propagated from `covariance`, that
+/// of the origin-based parameters `origin` in the correction parameters (as
+/// origin_based_covariance gives it); again in the correction parameters, at the
+/// inverse parameters.
+ParameterCovariance exact_inverse_covariance(const ParameterVector& origin,
+                                             const ParameterCovariance& covariance);
+
 /// The covariance of the estimated parameters, sigma0^2 N^-1, in the correction
 /// parameters (reported_covariance gives the exact model's angles').
 ParameterCovariance parameter_covariance(const AdjustmentResult& result);
@@ -398,6 +405,9 @@ struct FitStatistics {
   ParameterCovariance origin_correlations;  ///< their correlations
   ParameterVector position_vector;          ///< origin-based, position-vector convention
   ParameterVector position_vector_errors;   ///< their standard errors
+  /// The exact model's only: the inverse (exact_inverse_parameters of origin) in
+  /// both conventions, with their standard errors
+  ParameterVector inverse, inverse_errors, inverse_position_vector, inverse_position_vector_errors;
   ParameterVector pivoted;                  ///< about the source centroid
   Eigen::VectorXd residuals;                ///< mapped source minus target, interleaved
   Eigen::VectorXd standardized;             ///< residuals / (sigma0 sqrt(q))

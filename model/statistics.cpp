@@ -21,6 +21,17 @@ ParameterVector without_translation(const ParameterVector& params) {
   return rotation_and_scale;
 }
 
+// The exact model's inverse in both conventions, with standard errors from the
+// covariance of the origin-based parameters (in the correction parameters).
+void set_exact_inverse(const ParameterCovariance& origin_covariance, FitStatistics& fit) {
+  constexpr RotationModel exact = RotationModel::exact;
+  fit.inverse = exact_inverse_parameters(fit.origin);
+  const ParameterCovariance covariance = exact_inverse_covariance(fit.origin, origin_covariance);
+  fit.inverse_errors = standard_errors(reported_covariance(fit.inverse, covariance, exact));
+  fit.inverse_position_vector = position_vector_parameters(fit.inverse, exact);
+  fit.inverse_position_vector_errors = position_vector_errors(fit.inverse, covariance, exact);
+}
+
 }  // namespace
 
 ParameterCovariance parameter_covariance(const AdjustmentResult& result) {
@@ -159,6 +170,7 @@ FitStatistics fit_statistics(const AdjustmentResult& result, const CentredTransf
   fit.position_vector = position_vector_parameters(fit.origin, mapping.model);
   fit.position_vector_errors =
       position_vector_errors(fit.origin, origin_covariance, mapping.model);
+  if (mapping.model == RotationModel::exact) set_exact_inverse(origin_covariance, fit);
   fit.pivoted = pivoted_parameters(mapping);
   fit.standardized = standardized_residuals(centred_source, residuals, result);
   fit.residuals = std::move(residuals);

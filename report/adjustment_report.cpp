@@ -32,7 +32,8 @@ std::string point_line(const char* name, const Eigen::RowVector3d& point) {
          " " + format_shortest(point(2)) + " m\n";
 }
 
-// The seven parameters with their standard errors.
+}  // namespace
+
 std::string parameter_lines(const ParameterVector& params, const ParameterVector& errors) {
   std::string text;
   for (int j = 0; j < 3; ++j) text += value_line(kTranslationNames[j], params(j), errors(j), "m");
@@ -40,6 +41,8 @@ std::string parameter_lines(const ParameterVector& params, const ParameterVector
   text += value_line("m", params(6) * 1e6, errors(6) * 1e6, "ppm");
   return text;
 }
+
+namespace {
 
 bool is_exact(const Fit& fit) { return fit.mapping.model == RotationModel::exact; }
 

@@ -7,35 +7,22 @@
 namespace helmert7 {
 namespace {
 
-std::string inverse_parameter_lines(const ParameterVector& params) {
-  const char* const names[] = {"tx", "ty", "tz", "ex", "ey", "ez"};
-  std::string text;
-  for (int j = 0; j < 3; ++j) {
-    text += std::string(names[j]) + " = " + format_shortest(params(j)) + " m\n";
-  }
-  for (int j = 3; j < 6; ++j) {
-    text += std::string(names[j]) + " = " + format_shortest(params(j) * kArcSecondsPerRadian) +
-            " arc-seconds = " + format_shortest(params(j)) + " rad\n";
-  }
-  return text + "m = " + format_shortest(params(6) * 1e6) + " ppm\n";
-}
-
 std::string helmert_string(const ParameterVector& params, const char* convention) {
   return "+proj=helmert" + helmert_terms(params) + " +convention=" + convention + " +exact\n";
 }
 
-// The exact model's inverse as parameters, in both conventions.
-std::string exact_inverse_text(const ParameterVector& origin) {
-  const ParameterVector inverse = exact_inverse_parameters(origin);
-  const ParameterVector position_vector =
-      position_vector_parameters(inverse, RotationModel::exact);
+// The exact model's inverse as parameters with their standard errors, in both
+// conventions.
+std::string exact_inverse_text(const FitStatistics& statistics) {
   return "### origin-based parameters, coordinate-frame convention: R' = R^T, "
          "t' = -R^T t / (1 + m), 1 + m' = 1 / (1 + m)\n" +
-         inverse_parameter_lines(inverse) +
+         parameter_lines(statistics.inverse, statistics.inverse_errors) +
          "### origin-based parameters, position-vector convention\n" +
-         inverse_parameter_lines(position_vector) + "### PROJ (cct), both conventions\n" +
-         helmert_string(inverse, "coordinate_frame") +
-         helmert_string(position_vector, "position_vector");
+         parameter_lines(statistics.inverse_position_vector,
+                         statistics.inverse_position_vector_errors) +
+         "### PROJ (cct), both conventions\n" +
+         helmert_string(statistics.inverse, "coordinate_frame") +
+         helmert_string(statistics.inverse_position_vector, "position_vector");
 }
 
 std::string affine_string(const AffineMapping& mapping) {
@@ -68,7 +55,7 @@ std::string inverse_section(const Fit& fit) {
   const bool exact = fit.mapping.model == RotationModel::exact;
   const AffineMapping back = inverse_mapping(affine_mapping(statistics.origin, fit.mapping.model));
   return "\n## Inverse transformation: target back into source, p = A^-1 (X - T0)\n" +
-         (exact ? exact_inverse_text(statistics.origin)
+         (exact ? exact_inverse_text(statistics)
                 : std::string("the small-angle model's inverse is the inverse of its matrix "
                               "(1 + m)(I + [w]), which is no small-angle matrix: negating the "
                               "angles would miss by second-order terms; the matrix below is "

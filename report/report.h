@@ -22,6 +22,10 @@ namespace helmert7 {
 /// Arc-seconds in a radian: 180 * 3600 / pi.
 constexpr double kArcSecondsPerRadian = 206264.80624709636;
 
+/// The seven parameters with their standard errors, a line each: "tx = v m
+/// (standard error s m)", the angles in arc-seconds and radians, m in ppm.
+std::string parameter_lines(const ParameterVector& params, const ParameterVector& errors);
+
 /// PROJ's helmert terms of origin-based parameters: " +x=... +y=... +z=... +rx=...
 /// +ry=... +rz=... +s=...", turns in arc-seconds and scale in ppm, shortest texts.
 std::string helmert_terms(const ParameterVector& params);

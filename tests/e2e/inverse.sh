@@ -3,7 +3,7 @@
 # The report's inverse transformation: its PROJ strings are those the fixtures
 # were made with (tests/data/e2e/inverse/make_fixtures.sh), and cct's mapping of
 # the mapped test points through each, kept there, gives back the example's test
-# points to 0.1 mm, for both rotation models.
+# points to 0.1 mm, for both rotation models; the exact inverse has standard errors.
 source "$(dirname "$0")/lib.bash" "$@"
 
 FIXTURES=$DATA/inverse
@@ -43,6 +43,17 @@ for model in small exact; do
     fail "$model: $count inverse PROJ strings"
   for n in $(seq "$count"); do within_tenth_mm "$model string $n" "$FIXTURES/$model.$n.cct"; done
 done
+# The exact inverse's parameters have standard errors; for a datum shift (turns of
+# seconds, scale of ppm) they are the forward parameters' to well within 1%.
+errors_after() {
+  output_lines exact.report | sed -n "/^$1/,/^###/p" | sed -n 's/.*(standard error \([^ ]*\) .*/\1/p'
+}
+forward_errors=$(errors_after '### coordinate-frame convention$' | head -7)
+inverse_errors=$(errors_after "### origin-based parameters, coordinate-frame convention: R'" | head -7)
+[ "$(wc -l <<<"$inverse_errors")" -eq 7 ] || fail "the exact inverse has no standard errors"
+paste <(echo "$forward_errors") <(echo "$inverse_errors") | awk '{
+  d = $1 - $2; if (d < 0) d = -d; if (!($2 > 0) || d > 0.01 * $1) bad = 1 } END { exit bad }' ||
+  fail "the exact inverse's standard errors $inverse_errors against the forward $forward_errors"
 grep -q -- '+proj=affine ' small.strings || fail "the small model's inverse is not an affine"
 grep -q -- '+convention=position_vector +exact' exact.strings ||
   fail "the exact model's inverse lacks the position-vector helmert"
