@@ -195,7 +195,6 @@ void append_values(const CoordinateForm& target, const Eigen::Vector3d& values,
   }
 }
 
-
 // Piece `index` of a geodetic text, a latitude or longitude, as a decimal.
 std::string angle_as_decimal(const CoordinateText& input, std::string_view piece,
                              std::size_t index) {
