@@ -282,7 +282,6 @@ std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mappe
 
 void test_points_to_geocentric(const Inputs& inputs, const PointChunk& chunk,
                                ConvertedPoint* converted) {
-  if (!inputs.forms.convert()) return;
   MeridianCache meridians;
   for (std::size_t i = 0; i < chunk.points; ++i) {
     Eigen::Map<Eigen::Vector3d> point(chunk.xyz + 3 * i);

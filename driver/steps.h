@@ -139,7 +139,6 @@ PointFields point_fields(const geodesy::CoordinateForm& form);
 /// decimals, or d:m:s), grid coordinates and heights "%f".
 std::string joined_in_target_form(const Inputs& inputs, const PointMatrix& mapped);
 
-
 /// What the conversion of a streamed test point found: the zone prefix it keeps
 /// in the target's form (0: the zone that holds it), and for grid forms the
 /// central meridian of its grid and its longitude's offset from it, in degrees,

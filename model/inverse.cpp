@@ -11,13 +11,6 @@ namespace {
 
 enum : int { kTx, kEx = 3, kM = 6 };
 
-// [v]x, the matrix of the cross product v x.
-Eigen::Matrix3d cross_product_matrix(const Eigen::Vector3d& v) {
-  Eigen::Matrix3d matrix;
-  matrix << 0.0, -v(2), v(1), v(2), 0.0, -v(0), -v(1), v(0), 0.0;
-  return matrix;
-}
-
 }  // namespace
 
 Eigen::Matrix3d model_matrix(const ParameterVector& params, RotationModel model) {
@@ -82,7 +75,9 @@ ParameterCovariance exact_inverse_covariance(const ParameterVector& origin,
   const double k = 1.0 + origin(kM);
   ParameterCovariance jacobian = ParameterCovariance::Zero();
   jacobian.block<3, 3>(kTx, kTx) = -transposed / k;
-  jacobian.block<3, 3>(kTx, kEx) = transposed * cross_product_matrix(t) / k;
+  for (int j = 0; j < 3; ++j) {
+    jacobian.block<3, 1>(kTx, kEx + j) = transposed * t.cross(Eigen::Vector3d::Unit(j)) / k;
+  }
   jacobian.block<3, 1>(kTx, kM) = transposed * t / (k * k);
   jacobian.block<3, 3>(kEx, kEx) = -transposed;
   jacobian(kM, kM) = -1.0 / (k * k);

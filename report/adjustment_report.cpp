@@ -32,18 +32,6 @@ std::string point_line(const char* name, const Eigen::RowVector3d& point) {
          " " + format_shortest(point(2)) + " m\n";
 }
 
-}  // namespace
-
-std::string parameter_lines(const ParameterVector& params, const ParameterVector& errors) {
-  std::string text;
-  for (int j = 0; j < 3; ++j) text += value_line(kTranslationNames[j], params(j), errors(j), "m");
-  for (int j = 0; j < 3; ++j) text += angle_line(kAngleNames[j], params(3 + j), errors(3 + j));
-  text += value_line("m", params(6) * 1e6, errors(6) * 1e6, "ppm");
-  return text;
-}
-
-namespace {
-
 bool is_exact(const Fit& fit) { return fit.mapping.model == RotationModel::exact; }
 
 // At ey = +-90 degrees ex and ez turn about one axis: only their sum (or
@@ -259,6 +247,14 @@ std::string warning_section(const std::vector<std::string>& warnings) {
 }
 
 }  // namespace
+
+std::string parameter_lines(const ParameterVector& params, const ParameterVector& errors) {
+  std::string text;
+  for (int j = 0; j < 3; ++j) text += value_line(kTranslationNames[j], params(j), errors(j), "m");
+  for (int j = 0; j < 3; ++j) text += angle_line(kAngleNames[j], params(3 + j), errors(3 + j));
+  text += value_line("m", params(6) * 1e6, errors(6) * 1e6, "ppm");
+  return text;
+}
 
 std::string helmert_terms(const ParameterVector& params) {
   return " +x=" + format_shortest(params(0)) + " +y=" + format_shortest(params(1)) +
